@@ -1,0 +1,39 @@
+# glomp! — the front door.
+#   make run    set up, build, and start the game (headless demo without a display)
+#   make test   set up, build, and run every test
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+ifeq ($(CI),true)
+CMAKE_FLAGS += -DGLOMP_WERROR=ON
+endif
+
+.PHONY: setup configure build run test demo clean
+
+setup:
+	@bash scripts/setup-deps.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  cd $(BUILD) && ./glomp; \
+	else \
+	  $(MAKE) --no-print-directory demo; \
+	fi
+
+# Without a display: play the shipped demo script headless and keep screenshots.
+demo:
+	@cd $(BUILD) && ./replay --script $(CURDIR)/tools/replay/demo.script --frames 600 \
+	  --shots shots --shot-at 60,200,400,599 --log shots/demo.log
+	@echo "screenshots: $(abspath $(BUILD))/shots/"
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,3 @@
+// Multimedia timer: timeGetTime, timeBeginPeriod.
+#pragma once
+#include "glomp/wintypes.h"
