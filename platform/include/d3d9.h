@@ -1,6 +1,7 @@
 // Stand-in for <d3d9.h>: the Direct3D 9 subset the game calls, over OpenGL.
 #pragma once
 #include "glomp/wintypes.h"
+#include "glomp/d3dbasetypes.h"
 
 #define _FACD3D 0x876
 #define MAKE_D3DHRESULT(code) MAKE_HRESULT(1, _FACD3D, code)

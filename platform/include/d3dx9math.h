@@ -1,2 +1,3 @@
+// D3DX vectors, matrices, quaternions, colours and their functions.
 #pragma once
-#include <d3d9.h>
+#include "glomp/d3dbasetypes.h"
