@@ -502,7 +502,9 @@ D3DXQUATERNION* D3DXQuaternionSlerp(D3DXQUATERNION* pOut, const D3DXQUATERNION* 
 
 void D3DXQuaternionToAxisAngle(const D3DXQUATERNION* pQ, D3DXVECTOR3* pAxis, FLOAT* pAngle) {
   if (pAxis) *pAxis = D3DXVECTOR3(pQ->x, pQ->y, pQ->z);
-  if (pAngle) *pAngle = 2.0f * std::acos(pQ->w);
+  // Rounding can push w of a unit quaternion just past ±1.
+  const FLOAT w = pQ->w > 1.0f ? 1.0f : pQ->w < -1.0f ? -1.0f : pQ->w;
+  if (pAngle) *pAngle = 2.0f * std::acos(w);
 }
 
 // ---------------------------------------------------------------------------

@@ -449,6 +449,7 @@ D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV);
 // (x, y, z, 1) × M.
 D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM);
 // (x, y, z, 1) × M, divided by the resulting w (a point; projection included).
+// A point on the projection's eye plane (w = 0) comes out infinite, as with D3DX.
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM);
 // (x, y, z, 0) × M: a direction; translation ignored, not renormalised.
 D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV,
