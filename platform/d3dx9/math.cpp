@@ -300,6 +300,47 @@ D3DXMATRIX* D3DXMatrixAffineTransformation(D3DXMATRIX* pOut, FLOAT scaling,
   return pOut;
 }
 
+D3DXMATRIX* D3DXMatrixTransformation(D3DXMATRIX* pOut, const D3DXVECTOR3* pScalingCenter,
+                                     const D3DXQUATERNION* pScalingRotation,
+                                     const D3DXVECTOR3* pScaling,
+                                     const D3DXVECTOR3* pRotationCenter,
+                                     const D3DXQUATERNION* pRotation,
+                                     const D3DXVECTOR3* pTranslation) {
+  D3DXMATRIX out, step;
+  D3DXMatrixIdentity(&out);
+  if (pScaling) {
+    D3DXMATRIX toCentre, scaleAxes;
+    D3DXMatrixIdentity(&toCentre);
+    D3DXMatrixIdentity(&scaleAxes);
+    if (pScalingCenter) {
+      D3DXMatrixTranslation(&toCentre, -pScalingCenter->x, -pScalingCenter->y, -pScalingCenter->z);
+    }
+    if (pScalingRotation) D3DXMatrixRotationQuaternion(&scaleAxes, pScalingRotation);
+    D3DXMATRIX fromCentre, fromAxes;
+    D3DXMatrixInverse(&fromCentre, nullptr, &toCentre);
+    D3DXMatrixTranspose(&fromAxes, &scaleAxes);  // a rotation's inverse
+    D3DXMatrixScaling(&step, pScaling->x, pScaling->y, pScaling->z);
+    out = toCentre * fromAxes * step * scaleAxes * fromCentre;
+  }
+  if (pRotation) {
+    D3DXMatrixRotationQuaternion(&step, pRotation);
+    if (pRotationCenter) {
+      D3DXMATRIX to, back;
+      D3DXMatrixTranslation(&to, -pRotationCenter->x, -pRotationCenter->y, -pRotationCenter->z);
+      D3DXMatrixTranslation(&back, pRotationCenter->x, pRotationCenter->y, pRotationCenter->z);
+      step = to * step * back;
+    }
+    out *= step;
+  }
+  if (pTranslation) {
+    out._41 += pTranslation->x;
+    out._42 += pTranslation->y;
+    out._43 += pTranslation->z;
+  }
+  *pOut = out;
+  return pOut;
+}
+
 HRESULT D3DXMatrixDecompose(D3DXVECTOR3* pOutScale, D3DXQUATERNION* pOutRotation,
                             D3DXVECTOR3* pOutTranslation, const D3DXMATRIX* pM) {
   const D3DXMATRIX m = *pM;

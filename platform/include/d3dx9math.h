@@ -536,6 +536,15 @@ D3DXMATRIX* D3DXMatrixAffineTransformation(D3DXMATRIX* pOut, FLOAT scaling,
                                            const D3DXVECTOR3* pRotationCenter,
                                            const D3DXQUATERNION* pRotation,
                                            const D3DXVECTOR3* pTranslation);
+// Msc⁻¹ × Msr⁻¹ × Ms × Msr × Msc × Mrc⁻¹ × Mr × Mrc × Mt: scaling about a centre
+// along rotated axes, rotation about a centre, then translation (what animation
+// keys build). Any pointer may be NULL, meaning no such part.
+D3DXMATRIX* D3DXMatrixTransformation(D3DXMATRIX* pOut, const D3DXVECTOR3* pScalingCenter,
+                                     const D3DXQUATERNION* pScalingRotation,
+                                     const D3DXVECTOR3* pScaling,
+                                     const D3DXVECTOR3* pRotationCenter,
+                                     const D3DXQUATERNION* pRotation,
+                                     const D3DXVECTOR3* pTranslation);
 // Splits a scale × rotation × translation matrix; fails (D3DERR_INVALIDCALL)
 // when a scale is 0.
 HRESULT D3DXMatrixDecompose(D3DXVECTOR3* pOutScale, D3DXQUATERNION* pOutRotation,

@@ -298,3 +298,38 @@ TEST(D3DXMath, DecomposeSplitsScaleRotationTranslation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(D3DXMath, TransformationScalesAndTurnsAboutTheirCentres) {
+  const D3DXVECTOR3 scale(2, 3, 4), move(1, 2, 3);
+  D3DXQUATERNION turn;
+  D3DXQuaternionRotationYawPitchRoll(&turn, 0.5f, 0.2f, -0.1f);
+  D3DXMATRIX m, s;
+  D3DXMatrixTransformation(&m, nullptr, nullptr, &scale, nullptr, &turn, &move);
+  D3DXMatrixScaling(&s, 2, 3, 4);
+  ExpectNear(m, s * FromQuaternion(turn) * Translation(1, 2, 3));
+
+  // Doubling about (1, 0, 0) keeps that point and sends (2, 0, 0) to (3, 0, 0).
+  const D3DXVECTOR3 centre(1, 0, 0), twice(2, 2, 2);
+  D3DXMatrixTransformation(&m, &centre, nullptr, &twice, nullptr, nullptr, nullptr);
+  ExpectNear(Point({1, 0, 0}, m), {1, 0, 0});
+  ExpectNear(Point({2, 0, 0}, m), {3, 0, 0});
+  // Stretching x along axes turned a quarter about z stretches y instead.
+  const D3DXVECTOR3 stretchX(2, 1, 1);
+  D3DXQUATERNION axes;
+  const D3DXMATRIX quarterZ = RotZ(kQuarter);
+  D3DXQuaternionRotationMatrix(&axes, &quarterZ);
+  D3DXMatrixTransformation(&m, nullptr, &axes, &stretchX, nullptr, nullptr, nullptr);
+  ExpectNear(Point({0, 1, 0}, m), {0, 2, 0});
+  ExpectNear(Point({1, 0, 0}, m), {1, 0, 0});
+  // A quarter turn about y around (1, 0, 0), then up by 5.
+  D3DXQUATERNION quarterY;
+  const D3DXMATRIX quarterTurnY = RotY(kQuarter);
+  D3DXQuaternionRotationMatrix(&quarterY, &quarterTurnY);
+  const D3DXVECTOR3 up5(0, 5, 0);
+  D3DXMatrixTransformation(&m, nullptr, nullptr, nullptr, &centre, &quarterY, &up5);
+  ExpectNear(Point({2, 0, 0}, m), {1, 5, -1});
+}
+
+}  // namespace
