@@ -320,7 +320,11 @@ bool Device::ApplyFramebuffer() {
     AttachColor(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, targets_[i]);
     buffers[i] = targets_[i] ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
   }
-  if (depth_) {
+  // D3D needs a depth surface at least as large as target 0; GL would instead
+  // cut every draw to the smaller one. A too small one is left out.
+  bool depthFits = depth_ && targets_[0] && depth_->Width() >= targets_[0]->Width() &&
+                   depth_->Height() >= targets_[0]->Height();
+  if (depthFits) {
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D,
                            depth_->Storage()->Prepare(), 0);
   } else {
