@@ -590,13 +590,16 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexInde
   FvfLayout layout = DescribeFvf(fvf_);
   if (HRESULT hr = PrepareDraw(layout); FAILED(hr)) return hr;
   UINT indexSize = indexFormat == D3DFMT_INDEX16 ? 2 : 4;
+  // Only the vertices the indices use are copied; a negative base vertex maps
+  // index minVertexIndex to the first of them.
   glBindBuffer(GL_ARRAY_BUFFER, glo_.streamVertices);
-  glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(minVertexIndex + numVertices) * stride, vertices,
+  glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(numVertices) * stride,
+               static_cast<const BYTE*>(vertices) + size_t(minVertexIndex) * stride,
                GL_STREAM_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, glo_.streamIndices);
   glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(count) * indexSize, indices, GL_STREAM_DRAW);
   Draw(layout, PrimitiveMode(type), stride, 0, 0, GLsizei(count),
-       indexSize == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, 0, 0);
+       indexSize == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, 0, -GLint(minVertexIndex));
   return D3D_OK;
 }
 

@@ -324,6 +324,14 @@ TEST_F(DeviceTest, BuffersDrawIndexedGeometryWithABaseVertex) {
                                             quads, sizeof(ScreenVertex)),
             D3D_OK);
   EXPECT_TRUE(Near(BackBufferAt(10, 10), 255, 0, 0));
+  // Indices into the second quad, naming its vertex range (as a mesh subset does).
+  const WORD second[6] = {4, 5, 6, 4, 6, 7};
+  for (ScreenVertex& v : quads) v.color = 0xFFFFFF00;
+  ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 4, 4, 2, second, D3DFMT_INDEX16,
+                                            quads, sizeof(ScreenVertex)),
+            D3D_OK);
+  EXPECT_TRUE(Near(BackBufferAt(45, 25), 255, 255, 0));
+  EXPECT_TRUE(Near(BackBufferAt(10, 10), 255, 0, 0));
   device_->SetStreamSource(0, nullptr, 0, 0);
   device_->SetIndices(nullptr);
   vb->Release();
