@@ -24,6 +24,10 @@
 //
 // An effect sets its pass states through the ordinary device calls
 // (SetRenderState, SetSamplerState, SetTexture) before the draw, as D3DX does.
+// What GL does in fixed hardware follows those states for the override too
+// (blend, depth, stencil, cull, colour masks incl. COLORWRITEENABLE1..3,
+// scissor, fill mode); what the fixed-function shader does (alpha test,
+// texture stage operations, transforms) is the override program's own job.
 //
 // Conventions the program must follow (the device sets GL up so that D3D's
 // rules hold unchanged):
