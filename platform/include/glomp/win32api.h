@@ -66,6 +66,7 @@ typedef WNDCLASSEXA WNDCLASSEX;
 #define SW_SHOW 5
 #define SW_MINIMIZE 6
 #define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
 
 // SetWindowPos flags and insert-after handles.
 #define SWP_NOSIZE 0x0001
