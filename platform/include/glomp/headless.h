@@ -98,3 +98,8 @@ void InstallScript(const Script& script);
 int VirtualKeyFromName(const std::string& name);
 
 }  // namespace glomp::headless
+
+namespace glomp::headless {
+// Writes 8-bit RGB pixels (rows top-down, `width * 3` bytes each) as a PNG file.
+bool WritePngRgb(const std::string& path, int width, int height, const unsigned char* rgb);
+}  // namespace glomp::headless
