@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -179,8 +180,10 @@ HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int cx, int cy, UINT load) 
     return nullptr;  // only icon files exist here: there are no resources in the program
   }
   const int width = cx ? cx : kDefaultIconSize, height = cy ? cy : kDefaultIconSize;
-  const std::string key = std::string(name) + "|" + std::to_string(width) + "x" +
-                          std::to_string(height);
+  // Shared icons are told apart by the file they came from, wherever the game runs.
+  std::error_code ignored;
+  const std::string key = std::filesystem::absolute(name, ignored).string() + "|" +
+                          std::to_string(width) + "x" + std::to_string(height);
   if (load & LR_SHARED) {
     IconStore& store = Store();
     std::lock_guard lock(store.mutex);
