@@ -102,7 +102,10 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   }
   SDL_MessageBoxData data{};
   data.flags = SdlIconFlags(type) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-  data.window = SdlWindowOf(owner);
+  // A box is tied to its owner only once the owner is on screen; the start-up
+  // question comes before the window is shown.
+  SDL_Window* parent = SdlWindowOf(owner);
+  data.window = parent && (SDL_GetWindowFlags(parent) & SDL_WINDOW_SHOWN) ? parent : nullptr;
   data.title = utf8Caption.c_str();
   data.message = utf8Text.c_str();
   data.numbuttons = static_cast<int>(sdlButtons.size());
