@@ -4,6 +4,8 @@
 #pragma once
 #include "glomp/wintypes.h"
 
+#include <cstdio>  // SEEK_SET, SEEK_CUR, SEEK_END for mmioSeek
+
 typedef UINT MMRESULT;
 typedef DWORD FOURCC;
 typedef char* HPSTR;
