@@ -73,7 +73,7 @@ inline Bytes PcmWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bi
 }
 
 inline void Write(const std::filesystem::path& path, const Bytes& bytes) {
-  std::filesystem::create_directories(path.parent_path());
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
