@@ -106,6 +106,12 @@ bool CSound::IsPlaying() const {
   return buffer && SUCCEEDED(buffer->GetStatus(&status)) && (status & DSBSTATUS_PLAYING);
 }
 
+DWORD CSound::PlayPosition() const {
+  DWORD play = 0;
+  if (buffer) buffer->GetCurrentPosition(&play, nullptr);
+  return play;
+}
+
 void CSound::Update(IDirectSound8* directSound) {
   ReleaseEndedDuplicates();
   switch (request) {

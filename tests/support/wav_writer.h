@@ -60,7 +60,8 @@ inline Bytes Sine16(double frequency, std::uint32_t rate, std::size_t frames, in
                     double amplitude = 12000.0) {
   Bytes out;
   for (std::size_t i = 0; i < frames; ++i) {
-    const auto v = std::int16_t(std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * i / rate)));
+    const double phase = 2.0 * std::numbers::pi * frequency * double(i) / rate;
+    const auto v = std::int16_t(std::lround(amplitude * std::sin(phase)));
     for (int c = 0; c < channels; ++c) Put16(out, std::uint16_t(v));
   }
   return out;
@@ -79,7 +80,7 @@ inline void Write(const std::filesystem::path& path, const Bytes& bytes) {
 }
 
 // Strength of `frequency` in interleaved stereo samples (one channel), as the
-// amplitude of a matching sine: a small Goertzel filter.
+// amplitude of a matching sine. A Hann window keeps nearby tones from leaking in.
 inline double ToneLevel(const std::vector<std::int16_t>& stereo, int channel, double frequency,
                         double rate) {
   const std::size_t frames = stereo.size() / 2;
@@ -87,7 +88,8 @@ inline double ToneLevel(const std::vector<std::int16_t>& stereo, int channel, do
   const double w = 2.0 * std::numbers::pi * frequency / rate;
   double re = 0.0, im = 0.0;
   for (std::size_t i = 0; i < frames; ++i) {
-    const double s = stereo[i * 2 + channel];
+    const double window = 1.0 - std::cos(2.0 * std::numbers::pi * double(i) / double(frames));
+    const double s = window * stereo[i * 2 + channel];
     re += s * std::cos(w * double(i));
     im += s * std::sin(w * double(i));
   }
