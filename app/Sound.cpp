@@ -59,8 +59,8 @@ void CSound::Load(IDirectSound8* directSound) {
 
   DSBUFFERDESC desc{};
   desc.dwSize = sizeof(DSBUFFERDESC);
-  desc.dwFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME |
-                 DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
+  desc.dwFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS |
+                 DSBCAPS_GETCURRENTPOSITION2;
   desc.dwBufferBytes = wave.GetSize();
   desc.lpwfxFormat = wave.GetFormat();
   desc.guid3DAlgorithm = DS3DALG_NO_VIRTUALIZATION;

@@ -38,7 +38,7 @@ class CSound {
   int Id() const { return id; }
   int Request() const { return request; }
   bool IsLoaded() const { return buffer != nullptr; }
-  bool IsPlaying() const;  // the sound's own buffer, not its duplicates
+  bool IsPlaying() const;      // the sound's own buffer, not its duplicates
   DWORD PlayPosition() const;  // byte position of the sound's own buffer
   int DuplicateCount() const { return int(duplicates.size()); }
 

@@ -42,8 +42,9 @@ std::shared_ptr<AudioDevice> AudioDevice::Acquire() {
   std::lock_guard<std::mutex> lock(deviceMutex);
   if (auto existing = openDevice.lock()) return existing;
   std::shared_ptr<AudioDevice> device(new AudioDevice());
-  const bool opened = useMemoryDevice ? device->OpenLoopback(Kind::Memory)
-                                      : device->OpenOutput() || device->OpenLoopback(Kind::SilentClock);
+  const bool opened = useMemoryDevice
+                          ? device->OpenLoopback(Kind::Memory)
+                          : device->OpenOutput() || device->OpenLoopback(Kind::SilentClock);
   if (!opened) return nullptr;
   openDevice = device;
   return device;
@@ -57,7 +58,8 @@ std::shared_ptr<AudioDevice> AudioDevice::Current() {
 bool AudioDevice::OpenOutput() {
   device_ = alcOpenDevice(nullptr);
   if (!device_) return false;
-  const ALCint attributes[] = {ALC_MONO_SOURCES, kMonoSources, ALC_STEREO_SOURCES, kStereoSources, 0};
+  const ALCint attributes[] = {ALC_MONO_SOURCES, kMonoSources, ALC_STEREO_SOURCES, kStereoSources,
+                               0};
   context_ = alcCreateContext(device_, attributes);
   if (!context_ || !alcMakeContextCurrent(context_)) {
     if (context_) alcDestroyContext(context_);
@@ -74,12 +76,18 @@ bool AudioDevice::OpenLoopback(Kind kind) {
   if (!loopback.open && !loopback.Load()) return false;
   device_ = loopback.open(nullptr);
   if (!device_) return false;
-  const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT,
-                               ALC_FORMAT_TYPE_SOFT, ALC_SHORT_SOFT,
-                               ALC_FREQUENCY, ALCint(kSoundMixRate),
-                               ALC_HRTF_SOFT, ALC_FALSE,
-                               ALC_MONO_SOURCES, kMonoSources,
-                               ALC_STEREO_SOURCES, kStereoSources,
+  const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT,
+                               ALC_STEREO_SOFT,
+                               ALC_FORMAT_TYPE_SOFT,
+                               ALC_SHORT_SOFT,
+                               ALC_FREQUENCY,
+                               ALCint(kSoundMixRate),
+                               ALC_HRTF_SOFT,
+                               ALC_FALSE,
+                               ALC_MONO_SOURCES,
+                               kMonoSources,
+                               ALC_STEREO_SOURCES,
+                               kStereoSources,
                                0};
   context_ = alcCreateContext(device_, attributes);
   if (!context_ || !alcMakeContextCurrent(context_)) {

@@ -111,8 +111,12 @@ LONG mmioSeek(HMMIO mmio, LONG offset, int origin) {
   if (!mmio) return -1;
   long long target = 0;
   switch (origin) {
-    case SEEK_SET: target = offset; break;
-    case SEEK_CUR: target = (long long)mmio->Position() + offset; break;
+    case SEEK_SET:
+      target = offset;
+      break;
+    case SEEK_CUR:
+      target = (long long)mmio->Position() + offset;
+      break;
     case SEEK_END: {
       if (std::fseek(mmio->file, 0, SEEK_END) != 0) return -1;
       target = std::ftell(mmio->file) + (long long)offset;
@@ -120,7 +124,8 @@ LONG mmioSeek(HMMIO mmio, LONG offset, int origin) {
       if (std::fseek(mmio->file, mmio->info.lDiskOffset, SEEK_SET) != 0) return -1;
       break;
     }
-    default: return -1;
+    default:
+      return -1;
   }
   if (target < 0 || target > 0x7fffffffLL) return -1;
   MMIOINFO& state = mmio->info;

@@ -34,7 +34,8 @@ std::vector<BrokenFile> BrokenFiles() {
   const Bytes fmt = Format(1, 1, kRate, 16);
   const Bytes data = Chunk("data", Samples(400));
   // The format chunk claims its 32 extra bytes, but the file ends after 4 of them.
-  const Bytes truncatedExtra = Riff("WAVE", {Chunk("fmt ", WithExtra(Format(2, 1, kRate, 4), 32, 4), 50)});
+  const Bytes truncatedExtra =
+      Riff("WAVE", {Chunk("fmt ", WithExtra(Format(2, 1, kRate, 4), 32, 4), 50)});
   const Bytes cutOff = Riff("WAVE", {Chunk("fmt ", fmt), Chunk("data", Samples(400), 4000)});
   return {
       {"missing file", {}, false},
@@ -42,7 +43,8 @@ std::vector<BrokenFile> BrokenFiles() {
       {"not RIFF", Bytes{'J', 'U', 'N', 'K', 8, 0, 0, 0, 'W', 'A', 'V', 'E', 0, 0, 0, 0}},
       {"RIFF but not WAVE", Riff("AVI ", {Chunk("fmt ", fmt), data})},
       {"no fmt chunk", Riff("WAVE", {data})},
-      {"fmt shorter than 16 bytes", Riff("WAVE", {Chunk("fmt ", Bytes(fmt.begin(), fmt.begin() + 14)), data})},
+      {"fmt shorter than 16 bytes",
+       Riff("WAVE", {Chunk("fmt ", Bytes(fmt.begin(), fmt.begin() + 14)), data})},
       {"non-PCM with truncated extra bytes", truncatedExtra},
       {"no data chunk", Riff("WAVE", {Chunk("fmt ", fmt), Chunk("LIST", Samples(20))})},
       {"data claims more than the file", cutOff},
@@ -159,9 +161,11 @@ INSTANTIATE_TEST_SUITE_P(BadInput, BrokenSoundTest, ::testing::Range(0, 9));
 
 // Files the reader accepts but DirectSound cannot play make silent sounds too.
 TEST_F(SoundTableTest, UnplayableButReadableFilesStaySilent) {
-  testwav::Write(CSound::FileName(2), Riff("WAVE", {Chunk("fmt ", WithExtra(Format(3, 1, kRate, 32), 0, 0)),
-                                                    Chunk("data", Samples(400))}));
-  testwav::Write(CSound::FileName(9), Riff("WAVE", {Chunk("fmt ", Format(1, 1, kRate, 16)), Chunk("data", {})}));
+  testwav::Write(CSound::FileName(2),
+                 Riff("WAVE", {Chunk("fmt ", WithExtra(Format(3, 1, kRate, 32), 0, 0)),
+                               Chunk("data", Samples(400))}));
+  testwav::Write(CSound::FileName(9),
+                 Riff("WAVE", {Chunk("fmt ", Format(1, 1, kRate, 16)), Chunk("data", {})}));
   CSoundManager& sounds = Start();
   for (int id : {2, 9}) {
     EXPECT_FALSE(Sound(id).IsLoaded()) << id;

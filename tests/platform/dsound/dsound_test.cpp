@@ -74,7 +74,8 @@ class MemoryDeviceTest : public ::testing::Test {
     EXPECT_EQ(ds_->CreateSoundBuffer(&desc, &first, nullptr), DS_OK);
     if (!first) return nullptr;
     IDirectSoundBuffer8* buffer = nullptr;
-    EXPECT_EQ(first->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void**>(&buffer)), S_OK);
+    EXPECT_EQ(first->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void**>(&buffer)),
+              S_OK);
     first->Release();
     Fill(buffer, samples);
     owned_.push_back(buffer);
@@ -273,7 +274,8 @@ TEST_F(MemoryDeviceTest, DuplicatesShareTheDataAndPlayOnTheirOwn) {
 
   // The 3D interface of a duplicate answers SetMode.
   IDirectSound3DBuffer* copy3D = nullptr;
-  ASSERT_EQ(copy->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(&copy3D)), S_OK);
+  ASSERT_EQ(copy->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(&copy3D)),
+            S_OK);
   EXPECT_EQ(copy3D->SetMode(DS3DMODE_NORMAL, DS3D_IMMEDIATE), DS_OK);
   DWORD mode = 99;
   EXPECT_EQ(copy3D->GetMode(&mode), DS_OK);
@@ -286,7 +288,8 @@ TEST_F(MemoryDeviceTest, EightBitAndStereoAtOtherRates) {
   // 8-bit mono at 11025 Hz: 600 Hz tone, resampled to the mix rate.
   testwav::Bytes eight;
   for (int i = 0; i < 11025; ++i) {
-    eight.push_back(BYTE(128 + std::lround(100 * std::sin(2 * std::numbers::pi * 600 * i / 11025))));
+    eight.push_back(
+        BYTE(128 + std::lround(100 * std::sin(2 * std::numbers::pi * 600 * i / 11025))));
   }
   IDirectSoundBuffer8* mono8 = MakeBuffer(eight, Pcm(1, 11025, 8));
   ASSERT_NE(mono8, nullptr);
@@ -298,7 +301,9 @@ TEST_F(MemoryDeviceTest, EightBitAndStereoAtOtherRates) {
   // 16-bit stereo at 22050 Hz with the tone only on the left.
   testwav::Bytes stereo;
   for (int i = 0; i < 22050; ++i) {
-    testwav::Put16(stereo, std::uint16_t(std::int16_t(12000 * std::sin(2 * std::numbers::pi * 800 * i / 22050))));
+    testwav::Put16(
+        stereo,
+        std::uint16_t(std::int16_t(12000 * std::sin(2 * std::numbers::pi * 800 * i / 22050))));
     testwav::Put16(stereo, 0);
   }
   IDirectSoundBuffer8* left = MakeBuffer(stereo, Pcm(2, 22050, 16));
@@ -316,7 +321,8 @@ TEST_F(MemoryDeviceTest, BuffersKeepTheDeviceAliveAfterItIsReleased) {
   IDirectSoundBuffer8* buffer = MakeBuffer(testwav::Sine16(1000, kRate, 4410), Pcm(1, kRate, 16));
   ASSERT_NE(buffer, nullptr);
   IDirectSound3DBuffer* buffer3D = nullptr;
-  ASSERT_EQ(buffer->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(&buffer3D)), S_OK);
+  ASSERT_EQ(buffer->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(&buffer3D)),
+            S_OK);
   EXPECT_EQ(buffer->AddRef(), 3u);  // owned_, buffer3D and this one
   EXPECT_EQ(buffer->Release(), 2u);
 
