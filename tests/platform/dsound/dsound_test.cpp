@@ -284,6 +284,35 @@ TEST_F(MemoryDeviceTest, DuplicatesShareTheDataAndPlayOnTheirOwn) {
   copy3D->Release();
 }
 
+TEST_F(MemoryDeviceTest, NewSamplesAreHeardFromTheNextStart) {
+  IDirectSoundBuffer8* original =
+      MakeBuffer(testwav::Sine16(1000, kRate, 4410), Pcm(1, kRate, 16));
+  ASSERT_NE(original, nullptr);
+  IDirectSoundBuffer* copy = nullptr;
+  ASSERT_EQ(ds_->DuplicateSoundBuffer(original, &copy), DS_OK);
+  owned_.push_back(copy);
+  copy->Play(0, 0, DSBPLAY_LOOPING);
+  Render(441);
+
+  // New samples written through the original: the sounding copy carries on
+  // with what it started with; both buffers play the new ones once restarted.
+  Fill(original, testwav::Sine16(2500, kRate, 4410));
+  auto heard = Render(2205);
+  EXPECT_GT(testwav::ToneLevel(heard, 0, 1000, kRate), 2000.0);
+  EXPECT_LT(testwav::ToneLevel(heard, 0, 2500, kRate), 300.0);
+
+  copy->Stop();
+  copy->SetCurrentPosition(0);
+  copy->Play(0, 0, 0);
+  heard = Render(2205);
+  EXPECT_GT(testwav::ToneLevel(heard, 0, 2500, kRate), 2000.0);
+  EXPECT_LT(testwav::ToneLevel(heard, 0, 1000, kRate), 300.0);
+  copy->Stop();
+  original->Play(0, 0, 0);
+  Render(kStopFadeFrames);
+  EXPECT_GT(testwav::ToneLevel(Render(2000), 0, 2500, kRate), 2000.0);
+}
+
 TEST_F(MemoryDeviceTest, EightBitAndStereoAtOtherRates) {
   // 8-bit mono at 11025 Hz: 600 Hz tone, resampled to the mix rate.
   testwav::Bytes eight;
