@@ -19,6 +19,7 @@
 
 #include "app/Application.h"
 #include "glomp/headless.h"
+#include "glomp/soundmix.h"
 #include "screenshot.h"
 #include "state_log.h"
 
@@ -91,6 +92,9 @@ class Runner {
       return;
     }
     startTime_ = glomp::headless::Now();
+    // Sound time follows the virtual clock, so the log is the same on every run.
+    glomp::AdvanceSoundClock(startTime_ - soundTime_);
+    soundTime_ = startTime_;
   }
 
   // After the game has ended: a run that never reached a frame still says what its window was.
@@ -152,6 +156,7 @@ class Runner {
   const Options& options_;
   std::ostream* log_;
   DWORD startTime_ = 0;
+  DWORD soundTime_ = 0;
   size_t boxesSeen_ = 0;
   bool windowWritten_ = false;
   bool closeSent_ = false;
@@ -167,6 +172,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   glomp::headless::Enable();
+  glomp::UseMemorySoundDevice(true);
   glomp::headless::Script script;
   if (!options.script.empty()) {
     std::string error;
