@@ -88,7 +88,7 @@ class Runner {
       FinishFrame(frame - 1);
     }
     if (frame >= options_.frames) {
-      CloseWindow(frame);
+      CloseWindow();
       return;
     }
     startTime_ = glomp::headless::Now();
@@ -145,11 +145,11 @@ class Runner {
   }
 
   // The player is done: close the window and say Yes to the quit question.
-  void CloseWindow(int frame) {
+  void CloseWindow() {
     if (closeSent_) return;
     closeSent_ = true;
     glomp::headless::ClearAnswers();
-    glomp::headless::QueueAnswer(frame, glomp::headless::Answer::Yes);
+    glomp::headless::QueueAnswer(glomp::headless::CurrentFrame(), glomp::headless::Answer::Yes);
     PostMessageA(CApplication::GetInstance().window, WM_CLOSE, 0, 0);
   }
 
