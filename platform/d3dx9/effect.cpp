@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "d3d9/gl_device.h"
 #include "d3dx9/effect_gl.h"
-#include "d3dx9/effect_hook.h"
 #include "d3dx9/effect_parse.h"
 #include "glomp/files.h"
 
@@ -34,17 +34,26 @@ HRESULT MakeErrorBuffer(const std::string& text, LPD3DXBUFFER* out) {
   return S_OK;
 }
 
-class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
+class Effect final : public ID3DXEffect, private glomp::d3d9::ProgramOverride {
  public:
   Effect(IDirect3DDevice9* device, EffectSource source, std::string fileName)
       : device_(device), source_(std::move(source)), fileName_(std::move(fileName)) {
     if (device_) device_->AddRef();
     params_.resize(source_.params.size());
+    stages_.assign(params_.size(), -1);
+    int nextStage = 0;
     for (std::size_t i = 0; i < params_.size(); ++i) {
       params_[i].decl = &source_.params[i];
       params_[i].value = source_.params[i].initial;
       params_[i].committed = params_[i].value;
+      // Texture parameters read the device's texture stages, one each in order.
+      if (glomp::fx::IsTexture(source_.params[i].type)) stages_[i] = nextStage++;
     }
+  }
+
+  // More textures than the device has stages cannot be drawn.
+  bool TooManyTextures() const {
+    return std::any_of(stages_.begin(), stages_.end(), [](int s) { return s >= kStages; });
   }
 
   ~Effect() override {
@@ -52,18 +61,22 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
     if (begun_) End();
     for (Param& p : params_) {
       if (p.texture) p.texture->Release();
-      if (p.committedTexture) p.committedTexture->Release();
     }
-    // GL names can only be deleted where the context is; elsewhere they are
-    // left to the context's end.
-    if (!glomp::fx::EffectPrograms::ContextIsCurrent()) programs_.release();
+    // GL names can only be deleted on the GL thread; elsewhere they are left to
+    // the context's end.
+    if (!glomp::d3d9::IsGlThread(device_)) (void)programs_.release();
     if (device_) device_->Release();
   }
 
   // Compiles now if this thread has the GL context. Otherwise compilation waits
   // for the first Begin on a thread that has it.
   bool BuildIfPossible(std::string* log) {
-    if (!glomp::fx::EffectPrograms::ContextIsCurrent()) return true;
+    if (TooManyTextures()) {
+      *log += fileName_ + ": error: more than " + std::to_string(kStages) +
+              " texture parameters\n";
+      return false;
+    }
+    if (!glomp::d3d9::IsGlThread(device_)) return true;
     return Build(log);
   }
 
@@ -265,6 +278,8 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
     begun_ = true;
     saveState_ = !(flags & D3DXFX_DONOTSAVESTATE);
     saved_.clear();
+    savedStages_.clear();
+    if (saveState_) SaveStages();
     if (passes) *passes = static_cast<UINT>(source_.techniques[technique_].passes.size());
     return S_OK;
   }
@@ -286,21 +301,23 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
       }
       device_->SetRenderState(setting.state, setting.value);
     }
-    Commit();
-    glomp::fx::InstallPassHook(device_, this);
+    Commit(true);
+    glomp::d3d9::SetProgramOverride(device_, this);
     return S_OK;
   }
 
   HRESULT CommitChanges() override {
     if (!passActive_) return D3DERR_INVALIDCALL;
-    Commit();
+    Commit(false);
     return S_OK;
   }
 
   HRESULT EndPass() override {
     if (!passActive_) return D3DERR_INVALIDCALL;
     passActive_ = false;
-    glomp::fx::RemovePassHook(device_, this);
+    if (glomp::d3d9::GetProgramOverride(device_) == this) {
+      glomp::d3d9::SetProgramOverride(device_, nullptr);
+    }
     return S_OK;
   }
 
@@ -313,6 +330,7 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
       device_->SetRenderState(it->state, it->value);
     }
     saved_.clear();
+    RestoreStages();
     return S_OK;
   }
 
@@ -331,10 +349,62 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
     std::array<float, 16> value{};
     IDirect3DBaseTexture9* texture = nullptr;
     std::array<float, 16> committed{};
-    IDirect3DBaseTexture9* committedTexture = nullptr;
     std::uint64_t committedVersion = 1;
     bool dirty = false;
   };
+
+  static constexpr int kStages = 16;
+  static constexpr D3DSAMPLERSTATETYPE kSamplerStates[] = {
+      D3DSAMP_ADDRESSU,  D3DSAMP_ADDRESSV,  D3DSAMP_ADDRESSW,
+      D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER};
+
+  // What a texture stage held before Begin, to be put back by End.
+  struct SavedStage {
+    DWORD stage;
+    IDirect3DBaseTexture9* texture;  // one reference held
+    DWORD sampler[std::size(kSamplerStates)];
+  };
+
+  void SaveStages() {
+    for (int stage : stages_) {
+      if (stage < 0) continue;
+      SavedStage saved{static_cast<DWORD>(stage), nullptr, {}};
+      device_->GetTexture(saved.stage, &saved.texture);
+      for (std::size_t k = 0; k < std::size(kSamplerStates); ++k) {
+        device_->GetSamplerState(saved.stage, kSamplerStates[k], &saved.sampler[k]);
+      }
+      savedStages_.push_back(saved);
+    }
+  }
+
+  void RestoreStages() {
+    for (SavedStage& saved : savedStages_) {
+      device_->SetTexture(saved.stage, saved.texture);
+      if (saved.texture) saved.texture->Release();
+      for (std::size_t k = 0; k < std::size(kSamplerStates); ++k) {
+        device_->SetSamplerState(saved.stage, kSamplerStates[k], saved.sampler[k]);
+      }
+    }
+    savedStages_.clear();
+  }
+
+  // The parameter's texture and sampler states on its stage.
+  void BindTexture(std::size_t i) {
+    const DWORD stage = static_cast<DWORD>(stages_[i]);
+    const ParamDecl& decl = *params_[i].decl;
+    device_->SetTexture(stage, params_[i].texture);
+    const DWORD address = decl.address == glomp::fx::Address::Clamp    ? D3DTADDRESS_CLAMP
+                          : decl.address == glomp::fx::Address::Mirror ? D3DTADDRESS_MIRROR
+                                                                       : D3DTADDRESS_WRAP;
+    const DWORD filter =
+        decl.filter == glomp::fx::Filter::Point ? D3DTEXF_POINT : D3DTEXF_LINEAR;
+    device_->SetSamplerState(stage, D3DSAMP_ADDRESSU, address);
+    device_->SetSamplerState(stage, D3DSAMP_ADDRESSV, address);
+    device_->SetSamplerState(stage, D3DSAMP_ADDRESSW, address);
+    device_->SetSamplerState(stage, D3DSAMP_MAGFILTER, filter);
+    device_->SetSamplerState(stage, D3DSAMP_MINFILTER, filter);
+    device_->SetSamplerState(stage, D3DSAMP_MIPFILTER, filter);
+  }
 
   static bool IsFloatVector(ParamType type) {
     return type == ParamType::Float || type == ParamType::Float2 ||
@@ -396,24 +466,24 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
 
   void Changed(Param* p) { p->dirty = true; }
 
-  // Values set so far become what the draws see.
-  void Commit() {
-    for (Param& p : params_) {
+  // Values set so far become what the draws see; `all` rebinds every texture
+  // (a new pass may follow draws that changed the device's stages).
+  void Commit(bool all) {
+    for (std::size_t i = 0; i < params_.size(); ++i) {
+      Param& p = params_[i];
+      if (p.dirty || (all && stages_[i] >= 0)) {
+        if (stages_[i] >= 0) BindTexture(i);
+      }
       if (!p.dirty) continue;
       p.dirty = false;
       p.committed = p.value;
-      if (p.texture != p.committedTexture) {
-        if (p.texture) p.texture->AddRef();
-        if (p.committedTexture) p.committedTexture->Release();
-        p.committedTexture = p.texture;
-      }
       ++p.committedVersion;
     }
   }
 
   bool Build(std::string* log) {
     programs_ = std::make_unique<glomp::fx::EffectPrograms>();
-    if (programs_->Build(source_, fileName_, log)) return true;
+    if (programs_->Build(source_, stages_, fileName_, log)) return true;
     programs_.reset();
     return false;
   }
@@ -421,7 +491,7 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
   // A deferred compile happens here, on the first Begin made with the context.
   bool EnsureBuilt() {
     if (programs_) return true;
-    if (buildFailed_ || !glomp::fx::EffectPrograms::ContextIsCurrent()) return false;
+    if (buildFailed_ || !glomp::d3d9::IsGlThread(device_)) return false;
     std::string log;
     if (Build(&log)) return true;
     buildFailed_ = true;
@@ -429,17 +499,14 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
     return false;
   }
 
-  // PassHook: just before each draw inside BeginPass/EndPass.
-  void BeforeDraw() override {
+  // ProgramOverride: the device calls this just before each draw inside a pass.
+  void Apply(const glomp::d3d9::DrawState& state) override {
     if (!programs_ || !passActive_) return;
     values_.clear();
     for (const Param& p : params_) {
-      values_.push_back({p.decl, p.committed.data(), p.committedTexture, p.committedVersion});
+      values_.push_back({p.decl, p.committed.data(), p.committedVersion});
     }
-    programs_->Apply(technique_, pass_, values_);
-  }
-  void AfterDraw() override {
-    if (programs_) programs_->Unbind();
+    programs_->Apply(technique_, pass_, values_, state.screenToNdc);
   }
 
   IDirect3DDevice9* device_;
@@ -453,6 +520,8 @@ class Effect final : public ID3DXEffect, private glomp::fx::PassHook {
     DWORD value;
   };
   std::vector<SavedState> saved_;
+  std::vector<SavedStage> savedStages_;
+  std::vector<int> stages_;  // texture stage per parameter, -1 for values
   std::size_t technique_ = 0;
   std::size_t pass_ = 0;
   bool begun_ = false;

@@ -1,20 +1,13 @@
 #include "d3dx9/effect_gl.h"
 
-#include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstring>
-
-#include "d3dx9/effect_hook.h"
 
 namespace glomp::fx {
 
 namespace {
-
-// Effect textures use units the device's eight texture stages never touch, so
-// binding them disturbs nothing the device keeps track of.
-constexpr int kFirstUnit = 8;
-constexpr int kMaxTextures = 8;
 
 std::string ShaderLog(GLuint shader) {
   GLint length = 0;
@@ -34,61 +27,20 @@ std::string ProgramLog(GLuint program) {
   return log;
 }
 
-GLint WrapMode(Address address) {
-  switch (address) {
-    case Address::Clamp: return GL_CLAMP_TO_EDGE;
-    case Address::Mirror: return GL_MIRRORED_REPEAT;
-    default: return GL_REPEAT;
-  }
-}
-
 }  // namespace
 
-bool EffectPrograms::ContextIsCurrent() { return SDL_GL_GetCurrentContext() != nullptr; }
-
 EffectPrograms::~EffectPrograms() {
-  if (!built_ && shaders_.empty() && passes_.empty()) return;
   for (auto& technique : passes_) {
     for (Pass& pass : technique) {
       if (pass.program) glDeleteProgram(pass.program);
     }
   }
   for (unsigned shader : shaders_) glDeleteShader(shader);
-  for (unsigned sampler : samplers_) {
-    if (sampler) glDeleteSamplers(1, &sampler);
-  }
 }
 
-bool EffectPrograms::Build(const EffectSource& source, const std::string& fileName,
-                           std::string* log) {
+bool EffectPrograms::Build(const EffectSource& source, const std::vector<int>& stages,
+                           const std::string& fileName, std::string* log) {
   bool ok = true;
-  // Samplers and texture units, one per texture parameter.
-  units_.assign(source.params.size(), -1);
-  samplers_.assign(source.params.size(), 0);
-  int nextUnit = kFirstUnit;
-  for (std::size_t i = 0; i < source.params.size(); ++i) {
-    const ParamDecl& p = source.params[i];
-    if (!IsTexture(p.type)) continue;
-    if (nextUnit >= kFirstUnit + kMaxTextures) {
-      *log += fileName + ": error: more than " + std::to_string(kMaxTextures) +
-              " texture parameters\n";
-      return false;
-    }
-    units_[i] = nextUnit++;
-    GLuint sampler = 0;
-    glGenSamplers(1, &sampler);
-    const GLint wrap = WrapMode(p.address);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, wrap);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, wrap);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, wrap);
-    const bool point = p.filter == Filter::Point;
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, point ? GL_NEAREST : GL_LINEAR);
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
-                        point ? GL_NEAREST_MIPMAP_NEAREST : GL_LINEAR_MIPMAP_LINEAR);
-    samplers_[i] = sampler;
-  }
-
-  // Every shader block once.
   std::vector<GLuint> compiled(source.shaders.size(), 0);
   for (std::size_t s = 0; s < source.shaders.size(); ++s) {
     const ShaderBlock& block = source.shaders[s];
@@ -109,8 +61,8 @@ bool EffectPrograms::Build(const EffectSource& source, const std::string& fileNa
   }
   if (!ok) return false;
 
-  // One program per pass.
-  passes_.clear();
+  GLint previous = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
   for (const TechniqueDecl& technique : source.techniques) {
     passes_.emplace_back();
     for (const PassDecl& decl : technique.passes) {
@@ -128,48 +80,39 @@ bool EffectPrograms::Build(const EffectSource& source, const std::string& fileNa
         *log += fileName + ": error: technique " + technique.name + " pass " + decl.name +
                 " does not link:\n" + ProgramLog(pass.program);
         ok = false;
+        passes_.back().push_back(std::move(pass));
+        continue;
       }
       pass.locations.assign(source.params.size(), -1);
       pass.uploaded.assign(source.params.size(), 0);
-      GLint previous = 0;
-      glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-      if (status == GL_TRUE) glUseProgram(pass.program);
+      pass.screenToNdc = glGetUniformLocation(pass.program, "glompScreenToNdc");
+      glUseProgram(pass.program);
       for (std::size_t i = 0; i < source.params.size(); ++i) {
         pass.locations[i] = glGetUniformLocation(pass.program, source.params[i].name.c_str());
-        if (status == GL_TRUE && units_[i] >= 0 && pass.locations[i] >= 0) {
-          glUniform1i(pass.locations[i], units_[i]);
+        // Samplers read the texture stage the effect binds the parameter to.
+        if (IsTexture(source.params[i].type) && pass.locations[i] >= 0) {
+          glUniform1i(pass.locations[i], stages[i]);
         }
       }
-      glUseProgram(static_cast<GLuint>(previous));
       passes_.back().push_back(std::move(pass));
     }
   }
-  built_ = ok;
+  glUseProgram(static_cast<GLuint>(previous));
   return ok;
 }
 
 void EffectPrograms::Apply(std::size_t technique, std::size_t passIndex,
-                           const std::vector<ParamValue>& values) {
-  if (!built_ || technique >= passes_.size() || passIndex >= passes_[technique].size()) return;
+                           const std::vector<ParamValue>& values, const float screenToNdc[4]) {
+  if (technique >= passes_.size() || passIndex >= passes_[technique].size()) return;
   Pass& pass = passes_[technique][passIndex];
   glUseProgram(pass.program);
-  GLint activeUnit = GL_TEXTURE0;
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &activeUnit);
+  if (pass.screenToNdc >= 0) {
+    glUniform4f(pass.screenToNdc, screenToNdc[0], screenToNdc[1], screenToNdc[2], screenToNdc[3]);
+  }
   for (std::size_t i = 0; i < values.size() && i < pass.locations.size(); ++i) {
     const ParamValue& v = values[i];
-    if (units_[i] >= 0) {
-      // Textures are bound every draw: the texture object may have been
-      // re-created or re-uploaded since.
-      bool cube = false;
-      const GLuint name = TextureName(v.texture, &cube);
-      glActiveTexture(GL_TEXTURE0 + units_[i]);
-      glBindTexture(v.decl->type == ParamType::TextureCube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D,
-                    cube == (v.decl->type == ParamType::TextureCube) ? name : 0);
-      glBindSampler(static_cast<GLuint>(units_[i]), samplers_[i]);
-      continue;
-    }
     const GLint location = pass.locations[i];
-    if (location < 0 || pass.uploaded[i] == v.version) continue;
+    if (location < 0 || IsTexture(v.decl->type) || pass.uploaded[i] == v.version) continue;
     pass.uploaded[i] = v.version;
     const float* f = v.data;
     switch (v.decl->type) {
@@ -190,9 +133,6 @@ void EffectPrograms::Apply(std::size_t technique, std::size_t passIndex,
       default: break;
     }
   }
-  glActiveTexture(static_cast<GLenum>(activeUnit));
 }
-
-void EffectPrograms::Unbind() {}
 
 }  // namespace glomp::fx

@@ -1,12 +1,10 @@
-// The GL side of an effect: one linked program per pass, the uniform
-// locations of every parameter in it, and the sampler objects of the texture
-// parameters. Every call here needs the GL context current on the calling thread.
+// The GL side of an effect: one linked program per pass and the uniform
+// locations of every parameter in it. Every call here needs the device's GL
+// thread (glomp::d3d9::IsGlThread).
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <d3d9.h>
 
 #include "d3dx9/effect_parse.h"
 
@@ -15,9 +13,8 @@ namespace glomp::fx {
 // One parameter's value as the draw should see it.
 struct ParamValue {
   const ParamDecl* decl;
-  const float* data;                   // ParamBytes(decl->type) bytes
-  IDirect3DBaseTexture9* texture;      // texture parameters
-  std::uint64_t version;               // changes whenever data or texture changes
+  const float* data;       // ParamBytes(decl->type) bytes
+  std::uint64_t version;   // changes whenever the committed value changes
 };
 
 class EffectPrograms {
@@ -27,33 +24,27 @@ class EffectPrograms {
   EffectPrograms(const EffectPrograms&) = delete;
   EffectPrograms& operator=(const EffectPrograms&) = delete;
 
-  // Whether the calling thread can make GL calls.
-  static bool ContextIsCurrent();
+  // Compiles every shader block and links each pass; texture parameters'
+  // samplers read the device's texture stages `stages[i]`. False with the
+  // compiler's and linker's messages appended to `log`.
+  bool Build(const EffectSource& source, const std::vector<int>& stages,
+             const std::string& fileName, std::string* log);
 
-  // Compiles every shader block and links each pass. False with the compiler's
-  // and linker's messages appended to `log`.
-  bool Build(const EffectSource& source, const std::string& fileName, std::string* log);
-  bool Built() const { return built_; }
-
-  // Makes pass (technique, pass) current: its program in use, every parameter
-  // that changed since this program last saw it uploaded, textures bound.
-  // Called just before a draw.
-  void Apply(std::size_t technique, std::size_t pass, const std::vector<ParamValue>& values);
-  // Leaves GL as the fixed-function path expects it (samplers unbound).
-  void Unbind();
+  // Makes pass (technique, pass) the program in use and uploads every value
+  // that changed since this program last drew. `screenToNdc` places
+  // pretransformed vertices.
+  void Apply(std::size_t technique, std::size_t pass, const std::vector<ParamValue>& values,
+             const float screenToNdc[4]);
 
  private:
   struct Pass {
     unsigned program = 0;
-    std::vector<int> locations;                 // per parameter, -1 if unused
-    std::vector<std::uint64_t> uploaded;        // version last uploaded, per parameter
+    int screenToNdc = -1;
+    std::vector<int> locations;           // per parameter, -1 if unused
+    std::vector<std::uint64_t> uploaded;  // version last uploaded, per parameter
   };
-  std::vector<std::vector<Pass>> passes_;       // [technique][pass]
+  std::vector<std::vector<Pass>> passes_;  // [technique][pass]
   std::vector<unsigned> shaders_;
-  std::vector<unsigned> samplers_;              // per parameter (0 for non-textures)
-  std::vector<int> units_;                      // texture unit per parameter, -1 for non-textures
-  int boundUnits_ = 0;
-  bool built_ = false;
 };
 
 }  // namespace glomp::fx

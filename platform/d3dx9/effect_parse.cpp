@@ -330,12 +330,20 @@ std::string StageSource(const EffectSource& source, const ShaderBlock& block) {
   std::string text = "#version 330 core\n";
   for (const auto& [name, value] : source.defines) text += "#define " + name + " " + value + "\n";
   if (block.vertex) {
+    // The device's attribute locations for the vertex format's elements.
     text +=
-        "layout(location = 0) in vec3 inPosition;\n"
-        "layout(location = 1) in vec3 inNormal;\n"
-        "layout(location = 2) in vec4 inColor;\n"
-        "layout(location = 3) in vec2 inTexCoord;\n"
-        "layout(location = 4) in vec4 inPositionT;\n";
+        "layout(location = 0) in vec4 inPosition;\n"  // (x, y, z, 1); XYZRHW: (x, y, z, rhw)
+        "layout(location = 3) in vec3 inNormal;\n"
+        "layout(location = 5) in vec4 inColor;\n"
+        "layout(location = 6) in vec4 inSpecular;\n"
+        "layout(location = 7) in vec2 inTexCoord;\n"
+        "uniform vec4 glompScreenToNdc;\n"
+        "vec4 PretransformedPosition() {\n"
+        "  float w = inPosition.w == 0.0 ? 1.0 : 1.0 / inPosition.w;\n"
+        "  vec4 s = glompScreenToNdc;\n"
+        "  return vec4((inPosition.x * s.x + s.z) * w, (inPosition.y * s.y + s.w) * w,\n"
+        "              inPosition.z * w, w);\n"
+        "}\n";
   } else {
     text +=
         "layout(location = 0) out vec4 outColor0;\n"
