@@ -2,11 +2,11 @@
 // the refusal of bad files.
 #include <gtest/gtest.h>
 
-#include <stb_image_write.h>
+#include <stb/stb_image_write.h>
 
 #include <cstring>
 
-#include "d3dx9/image.h"
+#include "platform/d3dx9/image.h"
 #include "tex_files.h"
 
 using glomp::DecodedFile;

@@ -1,7 +1,7 @@
 // Small image files made in memory for the texture tests: PNGs through
 // stb_image_write and DDS cube maps written by hand.
 #pragma once
-#include <stb_image_write.h>
+#include <stb/stb_image_write.h>
 
 #include <cstdint>
 #include <cstring>
