@@ -8,6 +8,7 @@
 #include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
 #include "app/Mouse.h"
+#include "app/SoundManager.h"
 
 namespace {
 
@@ -104,7 +105,8 @@ bool CApplication::Init(HINSTANCE instanceHandle, int width, int height) {
 
   g_keyboard = new CKeyboard();
   // The resource cache is created here (CResourceCache).
-  // The sound manager is created here (CSoundManager), then its sound table is loaded.
+  g_soundManager = new CSoundManager(window);
+  g_soundManager->Load();
   g_mouse = new CMouse();
   // The load flag (CLoadFlag) and the scene manager (CSceneManager) are created here;
   // the scene manager's LoadScene then builds the title before Init returns.
@@ -142,7 +144,7 @@ void CApplication::RunFrame() {
   g_mouse->Update();
   const DWORD start = timeGetTime();
   g_scenePlaceholder.Update();  // the scene manager's Update goes here
-  // The sound manager's Update goes here: it carries out this frame's play and stop requests.
+  g_soundManager->Update();  // carries out this frame's play and stop requests
   g_scenePlaceholder.Draw();  // the scene manager's Draw goes here
   CGraphicsDevice::GetInstance().device->Present(nullptr, nullptr, nullptr, nullptr);
   const DWORD elapsed = timeGetTime() - start;
@@ -154,7 +156,8 @@ void CApplication::Shutdown() {
   // The resource cache is deleted here (it frees every cached texture and mesh),
   // then the scene manager (which deletes the current scene).
   DeleteAndClear(g_mouse);
-  // The sound manager is deleted here, then the load flag.
+  DeleteAndClear(g_soundManager);
+  // The load flag is deleted here.
   // Then the effects: toonShader's effect and its five textures, shadowMap's
   // effect, blurShader, edgeShader, environmentMap.
   CGraphicsDevice::GetInstance().Release();

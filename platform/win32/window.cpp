@@ -209,6 +209,22 @@ bool TakeQueued(LPMSG out, HWND window, UINT filterMin, UINT filterMax, UINT rem
   return false;
 }
 
+// Without OpenGL (a fault a test asks for), no GL surface or context can be made
+// in this process: the attributes below match no configuration, and the game's
+// window is made without GL.
+void ApplyOpenGLAvailability() {
+  static bool poisoned = false;
+  const bool available = headless::OpenGLAvailable();
+  if (!available && !poisoned) {
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 64);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 64);
+    poisoned = true;
+  } else if (available && poisoned) {
+    SDL_GL_ResetAttributes();
+    poisoned = false;
+  }
+}
+
 }  // namespace
 
 bool EnsureVideo() {
@@ -275,6 +291,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
     }
   }
   if (windowClass == nullptr || !EnsureVideo()) return nullptr;
+  ApplyOpenGLAvailability();
 
   auto window = std::make_unique<Window>();
   window->title = windowName ? windowName : "";

@@ -45,7 +45,7 @@ class ApplicationTest : public ::testing::Test {
       if (atFrame) atFrame(frame);
       if (frame == frames) {
         glomp::headless::ClearAnswers();
-        glomp::headless::QueueAnswer(frame, Answer::Yes);
+        glomp::headless::QueueAnswer(glomp::headless::CurrentFrame(), Answer::Yes);
         PostMessageA(CApplication::GetInstance().window, WM_CLOSE, 0, 0);
       }
     });
@@ -138,7 +138,7 @@ TEST_F(ApplicationTest, YesToTheQuitQuestionEndsAtOnceWithExitCodeZero) {
   const int exitCode = RunGame(100, [&](int frame) {
     lastFrame = frame;
     if (frame == 3) {
-      glomp::headless::QueueAnswer(3, Answer::Yes);
+      glomp::headless::QueueAnswer(glomp::headless::CurrentFrame(), Answer::Yes);
       PostMessageA(CApplication::GetInstance().window, WM_CLOSE, 0, 0);
     }
   });

@@ -19,6 +19,7 @@
 
 #include "app/Application.h"
 #include "glomp/headless.h"
+#include "glomp/soundmix.h"
 #include "screenshot.h"
 #include "state_log.h"
 
@@ -87,10 +88,13 @@ class Runner {
       FinishFrame(frame - 1);
     }
     if (frame >= options_.frames) {
-      CloseWindow(frame);
+      CloseWindow();
       return;
     }
     startTime_ = glomp::headless::Now();
+    // Sound time follows the virtual clock, so the log is the same on every run.
+    glomp::AdvanceSoundClock(startTime_ - soundTime_);
+    soundTime_ = startTime_;
   }
 
   // After the game has ended: a run that never reached a frame still says what its window was.
@@ -141,17 +145,18 @@ class Runner {
   }
 
   // The player is done: close the window and say Yes to the quit question.
-  void CloseWindow(int frame) {
+  void CloseWindow() {
     if (closeSent_) return;
     closeSent_ = true;
     glomp::headless::ClearAnswers();
-    glomp::headless::QueueAnswer(frame, glomp::headless::Answer::Yes);
+    glomp::headless::QueueAnswer(glomp::headless::CurrentFrame(), glomp::headless::Answer::Yes);
     PostMessageA(CApplication::GetInstance().window, WM_CLOSE, 0, 0);
   }
 
   const Options& options_;
   std::ostream* log_;
   DWORD startTime_ = 0;
+  DWORD soundTime_ = 0;
   size_t boxesSeen_ = 0;
   bool windowWritten_ = false;
   bool closeSent_ = false;
@@ -167,6 +172,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   glomp::headless::Enable();
+  glomp::UseMemorySoundDevice(true);
   glomp::headless::Script script;
   if (!options.script.empty()) {
     std::string error;

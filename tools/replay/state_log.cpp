@@ -7,6 +7,7 @@
 #include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
 #include "app/Mouse.h"
+#include "app/SoundManager.h"
 
 namespace {
 
@@ -30,6 +31,8 @@ void MessageBoxText(std::ostream& out, const FrameFacts& facts) {
   out << (facts.messageBox ? JsonString(*facts.messageBox) : "null");
 }
 
+void Sounds(std::ostream& out, const FrameFacts&) { out << SoundLogJson(); }
+
 struct Field {
   const char* name;
   FieldWriter write;
@@ -41,6 +44,7 @@ constexpr Field kFrameFields[] = {
     {"keys", Keys},
     {"mouse_dx", MouseDx},
     {"messagebox", MessageBoxText},
+    {"sounds", Sounds},
 };
 
 }  // namespace

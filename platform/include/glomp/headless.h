@@ -40,7 +40,8 @@ void SetWorkSource(WorkSource source);
 
 // Called on the game's thread when the message queue is empty and frame `frame`
 // is about to start, once per frame. It may post messages (PostMessageA); the
-// frame then starts only after they have been handled.
+// frame then starts only after they have been handled, and until it starts
+// CurrentFrame() (which message boxes count by) is still the frame before.
 using FrameHook = std::function<void(int frame)>;
 void SetFrameHook(FrameHook hook);
 // Called with every message DispatchMessageA hands to a window procedure.
@@ -69,8 +70,8 @@ struct AskedBox {
 std::vector<AskedBox> AskedBoxes();
 
 // ---- faults -----------------------------------------------------------------
-// When false, new windows get no OpenGL capability, so a GL context cannot be
-// made on them (used to test the start-up error path).
+// When false, windows created from then on get no OpenGL capability and no GL
+// surface or context can be made at all (used to test the start-up error path).
 void SetOpenGLAvailable(bool available);
 bool OpenGLAvailable();
 
