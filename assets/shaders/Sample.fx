@@ -30,9 +30,58 @@
 
 @glsl common
 // Outline width in pixels at 720 lines.
-const float kOutlinePixels = 2.5;
+const float kOutlinePixels = 3.0;
 // Depth slack of the shadow test, in light-depth units (the volume is 99 deep).
 const float kShadowBias = 0.004;
+
+// Fraction of the light that reaches a point: 1 in the open, 0.5 in full shadow;
+// four taps soften the edge of the map's texels.
+float Sunlight(vec3 position, float facing) {
+  vec4 light = mLightVP * vec4(position, 1.0);
+  if (light.w <= 0.0) return 1.0;  // no light matrix yet
+  vec3 ndc = light.xyz / light.w;
+  vec2 at = vec2(ndc.x * 0.5 + 0.5, 0.5 - ndc.y * 0.5);
+  if (at.x < 0.0 || at.x > 1.0 || at.y < 0.0 || at.y > 1.0 || ndc.z < 0.0 || ndc.z > 1.0)
+    return 1.0;
+  vec2 texel = 1.0 / vec2(textureSize(ShadowTex, 0));
+  float bias = kShadowBias * (1.0 + 2.0 * (1.0 - clamp(facing, 0.0, 1.0)));
+  float shadowed = 0.0;
+  for (int i = 0; i < 4; ++i) {
+    vec2 offset = (vec2(i & 1, i >> 1) - 0.5) * texel;
+    float stored = texture(ShadowTex, at + offset).r;
+    if (stored < -0.5 && ndc.z - bias > stored + 2.0) shadowed += 0.25;
+  }
+  return 1.0 - 0.5 * shadowed;
+}
+
+// The surface normal, facing the camera. Flat polygons have none of their own: it
+// comes from the screen derivatives of the position (dx, dy) then.
+vec3 SurfaceNormal(vec3 normal, vec3 position, vec3 dx, vec3 dy) {
+  if (dot(normal, normal) < 1e-6) {
+    normal = cross(dx, dy);
+    if (dot(normal, CamPos - position) < 0.0) normal = -normal;
+  }
+  return normalize(normal);
+}
+
+// Toon lighting: the ramp read by nearest texel (sharp bands) at the half-Lambert
+// term, darkened in shadow, plus a hard-edged highlight.
+vec4 ToonColour(vec4 base, vec3 normal, vec3 position) {
+  vec3 toLight = -normalize(LightDir);
+  float facing = dot(normal, toLight);
+  float light = (facing * 0.5 + 0.5) * Sunlight(position, facing);
+  vec3 ramp = texture(ToonTex, vec2(clamp(light, 0.02, 0.98), 0.5)).rgb;
+  vec3 shade = 0.5 * LightAmbient.rgb + LightColor.rgb * ramp;
+  vec3 halfway = normalize(toLight + normalize(CamPos - position));
+  float gloss = pow(max(dot(normal, halfway), 0.0), max(MateSpePower, 1.0));
+  vec3 highlight = smoothstep(0.45, 0.55, gloss) * step(0.0, facing) * 0.4 *
+                   MateSpecular.rgb * LightSpecular.rgb;
+  return vec4(clamp(base.rgb * shade + highlight, 0.0, 1.0), base.a);
+}
+
+// What targets 1 and 2 receive: the view-space normal packed into 0..1, the view depth.
+vec4 PackedNormal(vec3 normal) { return vec4(normalize(mat3(mV) * normal) * 0.5 + 0.5, 1.0); }
+vec4 ViewDepth(vec3 viewPosition) { return vec4(viewPosition.z, 0.0, 0.0, 1.0); }
 
 @glsl vertex MeshVS
 out vec3 worldPosition;
@@ -57,62 +106,14 @@ in vec3 worldNormal;
 in vec3 viewPosition;
 in vec2 uv;
 in vec4 vertexColour;
-
-// Fraction of the light that reaches the pixel: 1 in the open, 0.5 in full shadow;
-// four taps soften the edge of the map's texels.
-float Sunlight(vec3 position, float facing) {
-  vec4 light = mLightVP * vec4(position, 1.0);
-  if (light.w <= 0.0) return 1.0;  // no light matrix yet
-  vec3 ndc = light.xyz / light.w;
-  vec2 at = vec2(ndc.x * 0.5 + 0.5, 0.5 - ndc.y * 0.5);
-  if (at.x < 0.0 || at.x > 1.0 || at.y < 0.0 || at.y > 1.0 || ndc.z < 0.0 || ndc.z > 1.0)
-    return 1.0;
-  vec2 texel = 1.0 / vec2(textureSize(ShadowTex, 0));
-  float bias = kShadowBias * (1.0 + 2.0 * (1.0 - clamp(facing, 0.0, 1.0)));
-  float shadowed = 0.0;
-  for (int i = 0; i < 4; ++i) {
-    vec2 offset = (vec2(i & 1, i >> 1) - 0.5) * texel;
-    float stored = texture(ShadowTex, at + offset).r;
-    if (stored < -0.5 && ndc.z - bias > stored + 2.0) shadowed += 0.25;
-  }
-  return 1.0 - 0.5 * shadowed;
-}
-
-// The surface normal, facing the camera; flat polygons have none of their own.
-vec3 SurfaceNormal() {
-  vec3 normal = worldNormal;
-  if (dot(normal, normal) < 1e-6) {
-    normal = cross(dFdx(worldPosition), dFdy(worldPosition));
-    if (dot(normal, CamPos - worldPosition) < 0.0) normal = -normal;
-  }
-  return normalize(normal);
-}
-
-vec4 ToonColour(vec4 base, vec3 normal) {
-  vec3 toLight = -normalize(LightDir);
-  float facing = dot(normal, toLight);
-  float light = (facing * 0.5 + 0.5) * Sunlight(worldPosition, facing);
-  vec3 ramp = texture(ToonTex, vec2(clamp(light, 0.02, 0.98), 0.5)).rgb;
-  vec3 shade = 0.5 * LightAmbient.rgb + LightColor.rgb * ramp;
-  vec3 halfway = normalize(toLight + normalize(CamPos - worldPosition));
-  float gloss = pow(max(dot(normal, halfway), 0.0), max(MateSpePower, 1.0));
-  vec3 highlight = smoothstep(0.45, 0.55, gloss) * step(0.0, facing) * 0.4 *
-                   MateSpecular.rgb * LightSpecular.rgb;
-  return vec4(clamp(base.rgb * shade + highlight, 0.0, 1.0), base.a);
-}
-
-void WriteNormalAndDepth(vec3 normal) {
-  vec3 viewNormal = normalize(mat3(mV) * normal);
-  outColor1 = vec4(viewNormal * 0.5 + 0.5, 1.0);
-  outColor2 = vec4(viewPosition.z, 0.0, 0.0, 1.0);
-}
-
 void main() {
   vec4 base = texture(MateDiffuseTex, uv) * MateDiffuse * vertexColour;
   if (base.a < 0.02) discard;  // cut-out texels leave every target alone
-  vec3 normal = SurfaceNormal();
-  outColor0 = ToonColour(base, normal);
-  WriteNormalAndDepth(normal);
+  vec3 normal =
+      SurfaceNormal(worldNormal, worldPosition, dFdx(worldPosition), dFdy(worldPosition));
+  outColor0 = ToonColour(base, normal, worldPosition);
+  outColor1 = PackedNormal(normal);
+  outColor2 = ViewDepth(viewPosition);
 }
 
 @glsl fragment FlagPS
@@ -125,12 +126,14 @@ in vec4 vertexColour;
 // reached it, or (0, 0, 0, 1) untouched: adding (0, 1, 1) back gives that colour,
 // or cyan, the slime's own colour, for a cloth nobody has reached yet.
 void main() {
-  vec3 tint = MateDiffuse.rgb + vec3(0.0, 1.0, 1.0);
-  vec4 base = texture(MateDiffuseTex, uv) * vec4(clamp(tint, 0.0, 1.0), 1.0) * vertexColour;
+  vec3 tint = clamp(MateDiffuse.rgb + vec3(0.0, 1.0, 1.0), 0.0, 1.0);
+  vec4 base = texture(MateDiffuseTex, uv) * vec4(tint, 1.0) * vertexColour;
   if (base.a < 0.02) discard;
-  vec3 normal = SurfaceNormal();
-  outColor0 = ToonColour(base, normal);
-  WriteNormalAndDepth(normal);
+  vec3 normal =
+      SurfaceNormal(worldNormal, worldPosition, dFdx(worldPosition), dFdy(worldPosition));
+  outColor0 = ToonColour(base, normal, worldPosition);
+  outColor1 = PackedNormal(normal);
+  outColor2 = ViewDepth(viewPosition);
 }
 
 @glsl fragment WalkEffectPS

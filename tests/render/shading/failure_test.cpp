@@ -72,7 +72,7 @@ TEST_F(EffectFailureTest, BrokenShadowEffectShowsTheCompilerTextAndTheOthersStil
   const auto boxes = glomp::headless::AskedBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, kCaption);
-  EXPECT_NE(boxes[0].text.find("ShadowMap.fx(5)"), std::string::npos) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("ShadowMap.fx"), std::string::npos) << boxes[0].text;
   EXPECT_NE(boxes[0].text.find("undeclared"), std::string::npos) << boxes[0].text;
   EXPECT_EQ(shadowMap.GetShadowTarget()->texture, nullptr);
   EXPECT_EQ(shadowMap.depthSurface.surface, nullptr);

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,7 +20,6 @@
 #include "app/GraphicsDevice.h"
 #include "glomp/headless.h"
 #include "platform/tex/tex_files.h"
-#include "platform/tex/test_device.h"
 
 namespace shading {
 
@@ -114,17 +114,38 @@ inline std::string SphereModel(float radius, int slices = 32, int stacks = 16) {
   return out.str();
 }
 
-class ShadingTest : public restest::DeviceTest {
+class ShadingTest : public ::testing::Test {
  protected:
-  static constexpr int kW = kWidth;
-  static constexpr int kH = kHeight;
+  static constexpr int kW = 640;
+  static constexpr int kH = 360;
 
   void SetUp() override {
     glomp::headless::Enable();
     glomp::headless::Reset();
-    shotDirectory_ = fs::current_path() / "shots" / "shading";
-    restest::DeviceTest::SetUp();
-    if (HasFatalFailure()) return;
+    previous_ = fs::current_path();
+    shotDirectory_ = previous_ / "shots" / "shading";
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::temp_directory_path() / ("glomp_shading_" + std::to_string(::getpid()) + "_" +
+                                         test->test_suite_name() + "_" + test->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    fs::current_path(root_);
+    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d_, nullptr);
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = kW;
+    params.BackBufferHeight = kH;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    params.EnableAutoDepthStencil = TRUE;
+    params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                 D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED,
+                                 &params, &device_),
+              D3D_OK);
     fs::create_directories("Shader");
     for (const auto& entry : fs::directory_iterator(EffectSources())) {
       if (entry.path().extension() == ".fx") {
@@ -150,7 +171,39 @@ class ShadingTest : public restest::DeviceTest {
     graphics.sprite = nullptr;
     graphics.backBuffer = graphics.depthSurface = nullptr;
     graphics.device = nullptr;
-    restest::DeviceTest::TearDown();
+    if (device_) {
+      EXPECT_EQ(device_->Release(), 0u) << "something still holds the device";
+    }
+    if (d3d_) d3d_->Release();
+    fs::current_path(previous_);
+    fs::remove_all(root_);
+  }
+
+  // ARGB (or raw 32-bit) pixels of a render-target surface; the back buffer when null.
+  std::vector<std::uint32_t> ReadPixels(IDirect3DSurface9* surface = nullptr) {
+    IDirect3DSurface9* source = surface;
+    if (!source) device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &source);
+    D3DSURFACE_DESC desc{};
+    source->GetDesc(&desc);
+    IDirect3DSurface9* copy = nullptr;
+    std::vector<std::uint32_t> pixels;
+    if (SUCCEEDED(device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                       D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
+        SUCCEEDED(device_->GetRenderTargetData(source, copy))) {
+      D3DLOCKED_RECT locked{};
+      if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        pixels.resize(std::size_t(desc.Width) * desc.Height);
+        for (UINT y = 0; y < desc.Height; ++y) {
+          std::memcpy(&pixels[std::size_t(y) * desc.Width],
+                      static_cast<const BYTE*>(locked.pBits) + std::size_t(y) * locked.Pitch,
+                      desc.Width * 4);
+        }
+        copy->UnlockRect();
+      }
+    }
+    if (copy) copy->Release();
+    if (!surface) source->Release();
+    return pixels;
   }
 
   static void WriteText(const std::string& path, const std::string& text) {
@@ -162,8 +215,9 @@ class ShadingTest : public restest::DeviceTest {
   // A ramp of three bands: dark below a third, middle below two thirds, white above.
   static void WriteThreeBandRamp(const std::string& path) {
     fs::create_directories(fs::path(path).parent_path());
-    texfiles::WriteFile(path, texfiles::Png(48, 4, 4, [](int x, int) {
-      const int level = x < 16 ? kBandDark : x < 32 ? kBandMiddle : 255;
+    // 64 texels wide: a power of two, so loading does not resample the bands.
+    texfiles::WriteFile(path, texfiles::Png(64, 4, 4, [](int x, int) {
+      const int level = x < 21 ? kBandDark : x < 42 ? kBandMiddle : 255;
       return texfiles::Rgba(level, level, level, 255);
     }));
   }
@@ -207,8 +261,10 @@ class ShadingTest : public restest::DeviceTest {
                                  rgb.data());
   }
 
+  IDirect3D9* d3d_ = nullptr;
+  IDirect3DDevice9* device_ = nullptr;
   D3DXMATRIX view_, projection_;
-  fs::path shotDirectory_;
+  fs::path previous_, root_, shotDirectory_;
 };
 
 }  // namespace shading

@@ -87,7 +87,7 @@ TEST_F(ShadowTest, BoxOnFloorDarkensTheFloorBehindIt) {
   EXPECT_EQ(depthAfter, depthBefore);
   for (IDirect3DSurface9* s : {targetBefore, depthBefore, targetAfter, depthAfter}) s->Release();
 
-  SetCamera(D3DXVECTOR3(12, 22, -22), D3DXVECTOR3(-2, 0, 2));
+  SetCamera(D3DXVECTOR3(-22, 22, 0), D3DXVECTOR3(-2, 0, 0));
   device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF0000FF,
                  1.0f, 0);
   device_->BeginScene();
@@ -105,10 +105,10 @@ TEST_F(ShadowTest, BoxOnFloorDarkensTheFloorBehindIt) {
   const std::vector<std::uint32_t> colour = ReadPixels(toon.GetTargetA()->surface);
   Save("shadow_box_on_floor", colour, kW, kH);
 
-  // (-3, 0, 1) sees the light through the box; (3, 0, 1) beside it sees it freely.
+  // (-3.5, 0, 1) sees the light through the box; (-3.5, 0, -4.5) beside it sees it freely.
   int sx = 0, sy = 0, lx = 0, ly = 0;
   Project(D3DXVECTOR3(-3.5f, 0, 1), &sx, &sy);
-  Project(D3DXVECTOR3(3.5f, 0, 1), &lx, &ly);
+  Project(D3DXVECTOR3(-3.5f, 0, -4.5f), &lx, &ly);
   const Rgb shadowed = Split(At(colour, sx, sy));
   const Rgb lit = Split(At(colour, lx, ly));
   EXPECT_LT(shadowed.r + 40, lit.r) << "shadow " << shadowed.r << " lit " << lit.r;
@@ -119,9 +119,10 @@ TEST_F(ShadowTest, CastersOutsideTheLightVolumeCastNothing) {
   const D3DXVECTOR3 focus(10, 0, -20);
   const D3DXVECTOR3 eye = focus - 50.0f * light_;
   const D3DXVECTOR3 up(0, 1, 0);
-  D3DXVECTOR3 side;
+  D3DXVECTOR3 side, vertical;  // the light view's x and y axes
   D3DXVec3Cross(&side, &up, &light_);
   D3DXVec3Normalize(&side, &side);
+  D3DXVec3Cross(&vertical, &light_, &side);
 
   // Along the light: the volume ends 100 units from the eye.
   auto nearEnd = Box("near.x", eye + 98.0f * light_, 0.5f);
@@ -138,9 +139,9 @@ TEST_F(ShadowTest, CastersOutsideTheLightVolumeCastNothing) {
   auto aside = Box("aside.x", eye + 50.0f * light_ + 61.0f * side, 0.5f);
   ShadowPass(focus, {aside.get()});
   EXPECT_EQ(CasterTexels(), 0) << "61 to the side is outside";
-  auto above = Box("above.x", eye + 50.0f * light_ + 61.0f * up, 0.5f);
+  auto above = Box("above.x", eye + 50.0f * light_ + 61.0f * vertical, 0.5f);
   ShadowPass(focus, {above.get()});
-  EXPECT_EQ(CasterTexels(), 0) << "61 above the axis is outside";
+  EXPECT_EQ(CasterTexels(), 0) << "61 above the axis (in the light's view) is outside";
 }
 
 TEST_F(ShadowTest, PassWithoutEyeKeepsTheLightButClearsTheMap) {
