@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../../../platform/win32/internal.h"
+
 TEST(PointerCapture, HeldOnlyWhileAFocusedGameHidesTheCursorWithoutADialog) {
   using glomp::win32::PointerCaptureWanted;
   EXPECT_TRUE(PointerCaptureWanted(false, true, false, -1));
