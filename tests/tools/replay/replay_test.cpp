@@ -51,6 +51,7 @@ TEST_F(ReplayTest, LogsTheWindowAndEveryFrameAndEndsWithExitCodeZero) {
   EXPECT_EQ(lines[0],
             "{\"window\": {\"title\": \"glomp! ver1.0.2\", \"client_width\": 1280, "
             "\"client_height\": 720, \"fullscreen\": false}}");
+  // The frame line starts with these fields; later fields (sounds, scene, ...) follow them.
   EXPECT_EQ(lines[1].rfind(
                 "{\"frame\": 0, \"time\": 0, \"keys\": [0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0], "
                 "\"mouse_dx\": 0, \"messagebox\": \"フルスクリーンにしますか？\"",
