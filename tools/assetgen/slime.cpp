@@ -69,7 +69,7 @@ Mesh SlimeBody() {
   skin.sr = skin.sg = skin.sb = 0.9f;
   skin.texture = "slime_face.png";  // next to the model; the skinned loader prefixes the folder
   const int mat = body.AddMaterial(skin);
-  AddSphere(body, {0, 0, 0}, {kBodyRadius, kBodyRadius * 0.96f, kBodyRadius}, 18, 32, mat);
+  AddSphere(body, {0, 0, 0}, {kBodyRadius, kBodyRadius, kBodyRadius}, 18, 32, mat);
   return body;
 }
 

@@ -266,11 +266,11 @@ Image SlimeFace() {
   }
   const float cx = w * 0.5f, eyeY = h * 0.47f;
   for (int side = -1; side <= 1; side += 2) {
-    const float ex = cx + side * 30;
-    img.FillEllipse(ex, eyeY, 9, 15, 0, Rgb(0x1B2440));
-    img.FillCircle(ex + 3, eyeY - 6, 3.5f, Rgb(0xFFFFFF));
-    img.FillCircle(ex - 3, eyeY + 6, 1.6f, Rgb(0xFFFFFF));
-    img.FillEllipse(cx + side * 50, eyeY + 20, 11, 5, 0, Rgb(0xFF9AB0, 0.55f));
+    const float ex = cx + side * 33;
+    img.FillEllipse(ex, eyeY, 12, 19, 0, Rgb(0x1B2440));
+    img.FillCircle(ex + 4, eyeY - 8, 4.5f, Rgb(0xFFFFFF));
+    img.FillCircle(ex - 4, eyeY + 8, 2.0f, Rgb(0xFFFFFF));
+    img.FillEllipse(cx + side * 56, eyeY + 22, 12, 5.5f, 0, Rgb(0xFF9AB0, 0.55f));
   }
   // A small smile.
   for (int i = 0; i <= 20; ++i) {
@@ -405,7 +405,11 @@ Image Goal() {
   for (int y = 0; y < 256; ++y) {
     for (int x = 0; x < 256; ++x) img.At(x, y) = ((x / 32 + y / 32) % 2) ? Rgb(0xFFE27A) : Rgb(0xFFFFFF);
   }
-  img.Ring(128, 128, 90, 12, Rgb(0xFF9A3C));
+  // A ring centred on the tile's corner: the goal platform's texture repeat
+  // starts at its middle, so the ring sits around the centre of the platform.
+  for (int cy = 0; cy <= 256; cy += 256) {
+    for (int cx = 0; cx <= 256; cx += 256) img.Ring(static_cast<float>(cx), static_cast<float>(cy), 90, 12, Rgb(0xFF9A3C));
+  }
   return img;
 }
 
