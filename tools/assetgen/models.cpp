@@ -323,7 +323,7 @@ Mesh TitleFloor() {
   Mesh m;
   const int top = m.AddMaterial(Mat(0xFFFFFF, "grass.png"));
   const int side = m.AddMaterial(Mat(0xFFFFFF, "cliff.png"));
-  const float blocks[4][2] = {{-1.95f, -0.85f}, {-0.72f, 0.12f}, {0.26f, 0.92f}, {1.04f, 2.0f}};
+  const float blocks[4][2] = {{-1.95f, -0.85f}, {-0.75f, 0.12f}, {0.22f, 0.92f}, {1.02f, 2.0f}};
   for (const auto& b : blocks) AddBox(m, {b[0], -0.7f, -0.18f}, {b[1], -0.35f, 0.28f}, top, side, 0.4f);
   return m;
 }
@@ -465,7 +465,7 @@ std::vector<std::pair<std::string, Mesh>> BuildMapModels() {
   add("tower_e", Slab(10, 16, 46, Mat(0xFFFFFF, "grass.png"), Mat(0xFFFFFF, "brick.png")));
   add("platform_f", GrassSlab(9, 15, 2));
   add("pillar_f", StonePillar(1.2f, 50));
-  add("platform_g", Slab(6, 6, 2, Mat(0xFFFFFF, "planks.png"), Mat(0xFFFFFF, "planks_side.png")));
+  add("platform_g", Slab(8, 6, 2, Mat(0xFFFFFF, "planks.png"), Mat(0xFFFFFF, "planks_side.png")));
   add("goal_tower", GoalTower());
   add("checkpoint_pole", Pole(0xF4F4FF, 0xFF5A7A));
   add("flag_pole", Pole(0xFFE9A8, 0xFFC23A));
