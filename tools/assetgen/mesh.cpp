@@ -27,8 +27,10 @@ uint32_t Mesh::AddVertex(Vec3 p, Vec3 n, Vec2 uv) {
 }
 
 void Mesh::AddTriangle(uint32_t a, uint32_t b, uint32_t c, Vec3 outward, int material) {
-  const Vec3 n = Cross(positions[b] - positions[a], positions[c] - positions[a]);
-  if (Length(n) < 1e-12f) return;  // degenerate: nothing to draw or to hit
+  const Vec3 e1 = positions[b] - positions[a], e2 = positions[c] - positions[a];
+  const Vec3 n = Cross(e1, e2);
+  // Degenerate (or a sliver that six decimals would flatten): nothing to draw or hit.
+  if (Length(n) <= 1e-6f * Length(e1) * Length(e2) || Length(n) < 1e-10f) return;
   if (Dot(n, outward) < 0) std::swap(b, c);
   indices.insert(indices.end(), {a, b, c});
   faceMaterial.push_back(material);
@@ -124,12 +126,14 @@ void AddSphere(Mesh& m, Vec3 centre, Vec3 radii, int rings, int segments, int ma
   for (int r = 0; r <= rings; ++r) {
     const float v = vFrom + (vTo - vFrom) * r / rings;
     const float polar = kPi * v;  // 0 at the top
+    // sin(pi) is not quite 0 in floats: keep the poles exact so the faces
+    // that meet there are dropped as degenerate, not kept as slivers.
+    const float ring = (v <= 0.0f || v >= 1.0f) ? 0.0f : std::sin(polar);
     for (int s = 0; s <= segments; ++s) {
       const float az = 2 * kPi * s / segments;
       // u = 0.5 faces -z (the slime's face looks that way); u grows to the right
       // seen from there.
-      const Vec3 dir{-std::sin(polar) * std::sin(az), std::cos(polar),
-                     std::sin(polar) * std::cos(az)};
+      const Vec3 dir{-ring * std::sin(az), std::cos(polar), ring * std::cos(az)};
       const Vec3 p{centre.x + radii.x * dir.x, centre.y + radii.y * dir.y,
                    centre.z + radii.z * dir.z};
       Vec3 n = Normalize({dir.x / radii.x, dir.y / radii.y, dir.z / radii.z});

@@ -1,0 +1,522 @@
+// The shipped content after a build: every file the game asks for is there
+// under the name it asks for, parses, and has the layout the game relies on;
+// the stages name only models that exist; the sounds are the PCM format the
+// sound buffers take; and generating the content twice gives the same bytes.
+#include <gtest/gtest.h>
+#include <stb/stb_image.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "content/xtext.h"
+#include "glomp/files.h"
+
+namespace fs = std::filesystem;
+using content_test::MeshData;
+using content_test::ParseXText;
+using content_test::ReadMesh;
+using content_test::XFile;
+using content_test::XObject;
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::vector<unsigned char> bytes;
+  if (!glomp::ReadWholeFile(path.c_str(), &bytes)) return {};
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Every data file the game opens by a fixed name (stage models are checked
+// through the stage files below).
+const char* const kFixedFiles[] = {
+    "./data/csv/title.csv", "./data/csv/model3.csv",
+    "./data/model/Character/Player/slime9.x", "./data/model/Map/Sky.x",
+    "data/icon/ICON.ico", "./data/texture/white.png",
+    "data/texture/message/loading_message.png", "data/texture/message/press_enter_key.png",
+    "data/texture/message/start_message.png", "data/texture/message/clear_message.png",
+    "data/texture/kamifubuki.png", "data/texture/shader/Toon.png", "data/Texture/Toon.png",
+    "data/Texture/CubeMap.dds", "data/texture/WalkEffect.png", "data/texture/WalkEffect2.png",
+    "data/texture/jumpEffect.png", "data/texture/flag.png", "data/texture/flag2.png",
+    "data/texture/checkeffect.png",
+    "data/sound/bgm/title.wav", "data/sound/bgm/game.wav",
+    "data/sound/se/UI/button_select.wav", "data/sound/se/UI/button_derection.wav",
+    "data/sound/se/Slime/jump.wav", "data/sound/se/Slime/stamp.wav", "data/sound/se/Slime/walk.wav",
+    "data/sound/se/Effect/flag_effect.wav", "data/sound/se/Effect/clear_effect.wav",
+    "data/sound/se/Map/gate.wav", "data/sound/se/Map/gate_open.wav",
+};
+
+TEST(Content, EveryFileTheGameNamesIsThere) {
+  for (const char* path : kFixedFiles) {
+    EXPECT_FALSE(glomp::ResolvePath(path).empty()) << path;
+  }
+}
+
+struct Png {
+  int w = 0, h = 0;
+  std::vector<unsigned char> rgba;
+};
+
+Png LoadPng(const std::string& path) {
+  Png p;
+  int n = 0;
+  const std::string onDisk = glomp::ResolvePath(path.c_str());
+  unsigned char* d = stbi_load(onDisk.c_str(), &p.w, &p.h, &n, 4);
+  if (d) {
+    p.rgba.assign(d, d + static_cast<size_t>(p.w) * p.h * 4);
+    stbi_image_free(d);
+  }
+  return p;
+}
+
+TEST(Content, PicturesHaveTheSizesTheGameAssumes) {
+  for (const char* path : kFixedFiles) {
+    const std::string p = path;
+    if (p.size() > 4 && p.substr(p.size() - 4) == ".png") {
+      EXPECT_GT(LoadPng(p).w, 0) << p << " does not decode";
+    }
+  }
+  // The start band grows by 4 / height per frame: the white picture must be short.
+  EXPECT_LT(LoadPng("./data/texture/white.png").h, 4);
+  // Confetti: 36 cells of 640 x 480, a whole number of columns, transparent ground.
+  const Png confetti = LoadPng("data/texture/kamifubuki.png");
+  ASSERT_GT(confetti.w, 0);
+  EXPECT_EQ(confetti.w % 640, 0);
+  EXPECT_EQ(confetti.h % 480, 0);
+  EXPECT_GE((confetti.w / 640) * (confetti.h / 480), 36);
+  EXPECT_EQ(confetti.rgba[3], 0) << "corner of the confetti sheet should be transparent";
+  // Ten ring frames side by side, each one square.
+  const Png rings = LoadPng("data/texture/WalkEffect.png");
+  EXPECT_EQ(rings.w, rings.h * 10);
+  // The loading picture is cut into ten equal slices.
+  EXPECT_EQ(LoadPng("data/texture/message/loading_message.png").w % 10, 0);
+}
+
+TEST(Content, CubeMapIsAnUncompressedSixFaceDds) {
+  const std::string dds = ReadText("data/Texture/CubeMap.dds");
+  ASSERT_GE(dds.size(), 128u);
+  auto u32 = [&](size_t at) {
+    uint32_t v;
+    std::memcpy(&v, dds.data() + at, 4);
+    return v;
+  };
+  EXPECT_EQ(dds.substr(0, 4), "DDS ");
+  const uint32_t size = u32(12);
+  EXPECT_EQ(u32(16), size);                   // square faces
+  EXPECT_EQ(u32(112) & 0xFE00u, 0xFE00u);     // a cube map with all six faces
+  EXPECT_EQ(u32(88), 32u);                    // 32 bits per pixel
+  EXPECT_EQ(dds.size(), 128u + 6u * size * size * 4u);
+}
+
+TEST(Content, IconHoldsImagesItsDirectoryPointsAt) {
+  const std::string ico = ReadText("data/icon/ICON.ico");
+  ASSERT_GE(ico.size(), 6u);
+  uint16_t type, count;
+  std::memcpy(&type, ico.data() + 2, 2);
+  std::memcpy(&count, ico.data() + 4, 2);
+  EXPECT_EQ(type, 1);
+  ASSERT_GE(count, 1);
+  for (int i = 0; i < count; ++i) {
+    uint32_t bytes, offset;
+    std::memcpy(&bytes, ico.data() + 6 + 16 * i + 8, 4);
+    std::memcpy(&offset, ico.data() + 6 + 16 * i + 12, 4);
+    EXPECT_LE(static_cast<size_t>(offset) + bytes, ico.size());
+  }
+}
+
+// ---- WAV ----
+
+struct Wav {
+  uint16_t format = 0, channels = 0, bits = 0, blockAlign = 0;
+  uint32_t rate = 0, byteRate = 0;
+  std::vector<int16_t> samples;
+  bool ok = false;
+};
+
+Wav ReadWav(const std::string& path) {
+  Wav w;
+  const std::string b = ReadText(path);
+  if (b.size() < 12 || b.substr(0, 4) != "RIFF" || b.substr(8, 4) != "WAVE") return w;
+  size_t at = 12;
+  bool haveFmt = false;
+  while (at + 8 <= b.size()) {
+    uint32_t size;
+    std::memcpy(&size, b.data() + at + 4, 4);
+    const std::string id = b.substr(at, 4);
+    if (at + 8 + size > b.size()) return w;
+    if (id == "fmt " && size >= 16) {
+      std::memcpy(&w.format, b.data() + at + 8, 2);
+      std::memcpy(&w.channels, b.data() + at + 10, 2);
+      std::memcpy(&w.rate, b.data() + at + 12, 4);
+      std::memcpy(&w.byteRate, b.data() + at + 16, 4);
+      std::memcpy(&w.blockAlign, b.data() + at + 20, 2);
+      std::memcpy(&w.bits, b.data() + at + 22, 2);
+      haveFmt = true;
+    } else if (id == "data" && haveFmt) {
+      w.samples.resize(size / 2);
+      std::memcpy(w.samples.data(), b.data() + at + 8, w.samples.size() * 2);
+      w.ok = true;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return w;
+}
+
+TEST(Content, SoundsArePcm44kHz16BitAndMusicLoopsCleanly) {
+  for (const char* path : kFixedFiles) {
+    const std::string p = path;
+    if (p.find(".wav") == std::string::npos) continue;
+    const Wav w = ReadWav(p);
+    ASSERT_TRUE(w.ok) << p;
+    EXPECT_EQ(w.format, 1) << p;
+    EXPECT_EQ(w.rate, 44100u) << p;
+    EXPECT_EQ(w.bits, 16) << p;
+    // 3D-capable buffers take one channel.
+    EXPECT_EQ(w.channels, 1) << p;
+    EXPECT_EQ(w.blockAlign, w.channels * 2) << p;
+    EXPECT_EQ(w.byteRate, w.rate * w.blockAlign) << p;
+    ASSERT_FALSE(w.samples.empty()) << p;
+    int peak = 0;
+    for (int16_t s : w.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    EXPECT_GT(peak, 2000) << p << " is nearly silent";
+    const bool music = p.find("/bgm/") != std::string::npos;
+    if (music) {
+      EXPECT_GE(w.samples.size(), 20u * 44100u) << p;
+      // The step from the last sample back to the first is no bigger than the
+      // steps inside the track: no click at the loop point.
+      int largestStep = 0;
+      for (size_t i = 1; i < w.samples.size(); ++i) {
+        largestStep = std::max(largestStep, std::abs(w.samples[i] - w.samples[i - 1]));
+      }
+      EXPECT_LE(std::abs(w.samples.front() - w.samples.back()), largestStep / 4) << p;
+    } else {
+      // Effects start and end at silence.
+      EXPECT_LT(std::abs(w.samples.front()), 200) << p;
+      EXPECT_LT(std::abs(w.samples.back()), 200) << p;
+    }
+  }
+  const Wav title = ReadWav("data/sound/bgm/title.wav"), game = ReadWav("data/sound/bgm/game.wav");
+  EXPECT_NE(title.samples.size(), game.samples.size()) << "two different tracks";
+}
+
+// ---- Models ----
+
+// Checks one static mesh as the stage and the toon pass read it; returns the
+// parsed data for further checks.
+MeshData CheckMesh(const XObject& mesh, const std::string& what) {
+  MeshData d = ReadMesh(mesh);
+  EXPECT_TRUE(d.error.empty()) << what << ": " << d.error;
+  const size_t nv = d.positions.size() / 3;
+  EXPECT_GT(nv, 0u) << what;
+  EXPECT_LE(nv, 65535u) << what << ": more vertices than 16-bit indices reach";
+  EXPECT_EQ(d.normals.size(), nv * 3) << what << ": one normal per vertex";
+  EXPECT_EQ(d.uvs.size(), nv * 2) << what << ": one texture coordinate per vertex";
+  EXPECT_EQ(d.faceMaterial.size(), d.faces.size()) << what;
+  EXPECT_EQ(static_cast<int>(d.materials.size()), d.materialCount) << what;
+  int wrongWinding = 0;
+  for (size_t f = 0; f < d.faces.size(); ++f) {
+    const auto& face = d.faces[f];
+    bool valid = face.size() == 3;
+    for (int i : face) valid = valid && i >= 0 && static_cast<size_t>(i) < nv;
+    EXPECT_TRUE(valid) << what << ": face " << f << " is not a triangle of known vertices";
+    if (!valid) continue;
+    EXPECT_LT(d.faceMaterial[f], d.materialCount) << what;
+    // Front faces are clockwise seen from outside in D3D's left-handed space,
+    // which makes (v1 - v0) x (v2 - v0) point the way the normals do.
+    auto P = [&](int i, int c) { return d.positions[3 * face[i] + c]; };
+    const double e1[3] = {P(1, 0) - P(0, 0), P(1, 1) - P(0, 1), P(1, 2) - P(0, 2)};
+    const double e2[3] = {P(2, 0) - P(0, 0), P(2, 1) - P(0, 1), P(2, 2) - P(0, 2)};
+    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+    double along = 0;
+    for (int i = 0; i < 3; ++i) {
+      for (int c = 0; c < 3; ++c) along += n[c] * d.normals[3 * face[i] + c];
+    }
+    if (along <= 0) ++wrongWinding;
+  }
+  EXPECT_EQ(wrongWinding, 0) << what << ": faces wound against their normals";
+  return d;
+}
+
+double Alpha(const XObject& material) { return material.numbers.size() > 3 ? material.numbers[3] : -1; }
+
+std::string TextureOf(const XObject& material) {
+  const XObject* t = material.Child("TextureFilename");
+  return t && !t->strings.empty() ? t->strings[0] : std::string();
+}
+
+struct StageRow {
+  std::vector<std::string> columns;
+};
+
+std::vector<StageRow> ReadStage(const std::string& path) {
+  std::vector<StageRow> rows;
+  std::istringstream in(ReadText(path));
+  std::string line;
+  int skip = 2;
+  while (std::getline(in, line)) {
+    if (skip > 0) {
+      --skip;
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    StageRow row;
+    size_t start = 0;
+    while (true) {
+      const size_t comma = line.find(',', start);
+      if (comma == std::string::npos) {
+        if (start < line.size()) row.columns.push_back(line.substr(start));
+        break;
+      }
+      row.columns.push_back(line.substr(start, comma - start));
+      start = comma + 1;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(Content, StagesNameOnlyModelsThatParseWithSoundMaterials) {
+  std::set<std::string> checked;
+  for (const char* stage : {"./data/csv/title.csv", "./data/csv/model3.csv"}) {
+    const auto rows = ReadStage(stage);
+    ASSERT_FALSE(rows.empty()) << stage;
+    for (const StageRow& row : rows) {
+      ASSERT_GE(row.columns.size(), 11u) << stage;
+      const std::string& kind = row.columns[10];
+      if (kind == "MoveObject" || kind == "CheckPoint" || kind == "Gate") {
+        EXPECT_GE(row.columns.size(), 15u) << stage << " " << row.columns[0];
+      }
+      const std::string model = row.columns[0];
+      if (!checked.insert(model + "|" + kind).second) continue;
+      const std::string text = ReadText(model);
+      ASSERT_FALSE(text.empty()) << model << " named by " << stage << " is missing";
+      const XFile x = ParseXText(text);
+      ASSERT_TRUE(x.error.empty()) << model << ": " << x.error;
+      EXPECT_EQ(x.header, "xof 0303txt 0032") << model;
+      ASSERT_EQ(x.objects.size(), 1u) << model;
+      ASSERT_EQ(x.objects[0]->type, "Mesh") << model;
+      const MeshData d = CheckMesh(*x.objects[0], model);
+      for (const XObject* m : d.materials) {
+        if (kind == "Water") {
+          EXPECT_GT(Alpha(*m), 0.5) << model << ": the toon pass skips alpha at or below 0.5";
+          EXPECT_LT(Alpha(*m), 1.0) << model << ": water is translucent";
+        } else {
+          EXPECT_GT(Alpha(*m), 0.5) << model;
+        }
+        const std::string tex = TextureOf(*m);
+        if (!tex.empty()) {
+          EXPECT_FALSE(glomp::ResolvePath(tex.c_str()).empty()) << model << " names " << tex;
+        }
+      }
+    }
+  }
+}
+
+TEST(Content, GameStageHasItsGoalAndLinksEveryBlockToAnEarlierCheckpoint) {
+  const auto rows = ReadStage("./data/csv/model3.csv");
+  std::set<int> checkpointsSoFar;
+  bool goal = false;
+  int gates[2] = {0, 0};
+  for (const StageRow& row : rows) {
+    const std::string& kind = row.columns[10];
+    if (kind == "CheckPoint") {
+      const int number = std::atoi(row.columns[14].c_str());
+      checkpointsSoFar.insert(number);
+      if (number == 0) {
+        goal = true;
+        // The goal stands on the goal platform where the clear walk happens.
+        EXPECT_NEAR(std::atof(row.columns[1].c_str()), -134, 6);
+        EXPECT_NEAR(std::atof(row.columns[3].c_str()), 125, 6);
+      }
+    } else if (kind == "MoveObject") {
+      const int number = std::atoi(row.columns[14].c_str());
+      if (number != 0) {
+        EXPECT_TRUE(checkpointsSoFar.count(number)) << "block " << number << " before its checkpoint";
+      }
+    } else if (kind == "Gate") {
+      ++gates[std::atoi(row.columns[14].c_str()) > 0 ? 1 : 0];
+    }
+  }
+  EXPECT_TRUE(goal);
+  EXPECT_GE(checkpointsSoFar.size(), 3u);
+  EXPECT_EQ(gates[0], 1);
+  EXPECT_EQ(gates[1], 1) << "two wings swinging apart";
+}
+
+TEST(Content, TitleStageHasOneSolidFloorAndAFlag) {
+  // The title slime's look-ahead wants every solid object below its probe, so
+  // the floor is one object and all else is scenery.
+  int solid = 0, flags = 0;
+  for (const StageRow& row : ReadStage("./data/csv/title.csv")) {
+    const std::string& kind = row.columns[10];
+    if (kind == "Map" || kind == "MoveObject" || kind == "Gate") ++solid;
+    if (kind == "Flag") ++flags;
+  }
+  EXPECT_EQ(solid, 1);
+  EXPECT_EQ(flags, 1);
+}
+
+TEST(Content, SkyIsSeenFromInside) {
+  const XFile x = ParseXText(ReadText("./data/model/Map/Sky.x"));
+  ASSERT_TRUE(x.error.empty()) << x.error;
+  const MeshData d = CheckMesh(*x.objects[0], "Sky.x");
+  // Normals (and so the front faces) point at the centre.
+  double inward = 0;
+  for (size_t v = 0; v < d.positions.size() / 3; ++v) {
+    for (int c = 0; c < 3; ++c) inward -= d.positions[3 * v + c] * d.normals[3 * v + c];
+  }
+  EXPECT_GT(inward, 0);
+}
+
+// ---- The slime ----
+
+const std::string kWords[6] = {"\x89\x45", "\x8D\xB6", "\x8F\xE3", "\x89\xBA", "\x91\x4F", "\x8C\xE3"};
+const int kAxis[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+
+// Splits a bone name into direction words; false if it is not made of them.
+bool DirectionOf(const std::string& name, int dir[3], int* words) {
+  dir[0] = dir[1] = dir[2] = 0;
+  *words = 0;
+  if (name.empty() || name.size() % 2) return false;
+  for (size_t at = 0; at < name.size(); at += 2) {
+    int found = -1;
+    for (int w = 0; w < 6; ++w) {
+      if (name.compare(at, 2, kWords[w]) == 0) found = w;
+    }
+    if (found < 0) return false;
+    for (int c = 0; c < 3; ++c) {
+      if (kAxis[found][c] && dir[c]) return false;  // one word per axis
+      dir[c] += kAxis[found][c];
+    }
+    ++*words;
+  }
+  return *words >= 1 && *words <= 3;
+}
+
+TEST(Content, SlimeHasTheCoreAndTwentySixDirectionBones) {
+  const XFile x = ParseXText(ReadText("./data/model/Character/Player/slime9.x"));
+  ASSERT_TRUE(x.error.empty()) << x.error;
+  ASSERT_EQ(x.objects.size(), 1u) << "one root frame";
+  const XObject& core = *x.objects[0];
+  EXPECT_EQ(core.type, "Frame");
+  EXPECT_EQ(core.name, std::string("\x8A\x6A")) << "frame 0 is the core";
+  const XObject* coreMatrix = core.Child("FrameTransformMatrix");
+  ASSERT_NE(coreMatrix, nullptr);
+  ASSERT_EQ(coreMatrix->numbers.size(), 16u);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(coreMatrix->numbers[i], i % 5 == 0 ? 1.0 : 0.0) << "core at the origin";
+
+  std::map<std::string, std::vector<double>> rest;
+  std::set<std::vector<int>> directions;
+  for (const auto& child : core.children) {
+    if (child->type != "Frame") continue;
+    EXPECT_TRUE(child->Child("Frame") == nullptr) << "bones have no children of their own";
+    int dir[3], words;
+    ASSERT_TRUE(DirectionOf(child->name, dir, &words)) << "bone name is not direction words";
+    directions.insert({dir[0], dir[1], dir[2]});
+    const XObject* m = child->Child("FrameTransformMatrix");
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->numbers.size(), 16u);
+    const double t[3] = {m->numbers[12], m->numbers[13], m->numbers[14]};
+    const double len = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+    EXPECT_NEAR(len, 0.5, 0.05) << "rest offset on a sphere of radius 0.5";
+    const double dirLen = std::sqrt(static_cast<double>(words));
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(t[c] / len, dir[c] / dirLen, 1e-4) << "offset along the words' axes";
+    rest[child->name] = {t[0], t[1], t[2]};
+  }
+  EXPECT_EQ(rest.size(), 26u);
+  EXPECT_EQ(directions.size(), 26u) << "every face, edge and corner once";
+
+  // The skinned body: weights to the 26 bones only, summing to one per vertex;
+  // offset matrices undo each bone's bind pose.
+  const XObject* mesh = core.Child("Mesh");
+  ASSERT_NE(mesh, nullptr);
+  const MeshData body = CheckMesh(*mesh, "slime9.x");
+  EXPECT_EQ(body.materialCount, 1);
+  const size_t nv = body.positions.size() / 3;
+  for (size_t v = 0; v < nv; ++v) {
+    const double r = std::sqrt(body.positions[3 * v] * body.positions[3 * v] +
+                               body.positions[3 * v + 1] * body.positions[3 * v + 1] +
+                               body.positions[3 * v + 2] * body.positions[3 * v + 2]);
+    EXPECT_NEAR(r, 0.5, 0.05) << "a body of radius about 0.5";
+  }
+  const XObject* header = mesh->Child("XSkinMeshHeader");
+  ASSERT_NE(header, nullptr);
+  ASSERT_EQ(header->numbers.size(), 3u);
+  EXPECT_EQ(header->numbers[2], 26);
+  std::vector<double> sums(nv, 0.0);
+  std::vector<int> influences(nv, 0);
+  std::set<std::string> skinned;
+  for (const auto& c : mesh->children) {
+    if (c->type != "SkinWeights") continue;
+    ASSERT_EQ(c->strings.size(), 1u);
+    const std::string bone = c->strings[0];
+    ASSERT_TRUE(rest.count(bone)) << "weights name a bone frame";
+    EXPECT_TRUE(skinned.insert(bone).second);
+    const auto& n = c->numbers;
+    ASSERT_FALSE(n.empty());
+    const size_t count = static_cast<size_t>(n[0]);
+    ASSERT_EQ(n.size(), 1 + 2 * count + 16);
+    for (size_t i = 0; i < count; ++i) {
+      const size_t v = static_cast<size_t>(n[1 + i]);
+      ASSERT_LT(v, nv);
+      sums[v] += n[1 + count + i];
+      ++influences[v];
+    }
+    const double* offset = &n[1 + 2 * count];
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(offset[12 + k], -rest[bone][k], 1e-6);
+  }
+  EXPECT_EQ(skinned.size(), 26u);
+  for (size_t v = 0; v < nv; ++v) {
+    EXPECT_NEAR(sums[v], 1.0, 1e-5) << "vertex " << v;
+    EXPECT_GE(influences[v], 1);
+    EXPECT_LE(influences[v], header->numbers[0]);
+  }
+  // Its texture sits next to the model: the skinned loader prefixes the folder.
+  const std::string tex = TextureOf(*body.materials[0]);
+  EXPECT_FALSE(glomp::ResolvePath(("./data/model/Character/Player/" + tex).c_str()).empty()) << tex;
+}
+
+// ---- Reproducible generation ----
+
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = ReadText(e.path().string());
+  }
+  return files;
+}
+
+TEST(Content, GeneratingTwiceWritesTheSameBytesAsTheBuild) {
+  const char* font = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+  const fs::path base = fs::temp_directory_path() / ("glomp_content_" + std::to_string(::getpid()));
+  fs::remove_all(base);
+  for (const char* run : {"a", "b"}) {
+    const std::string cmd = "./assetgen " + (base / run).string() + " " + font;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  }
+  const auto a = Tree(base / "a"), b = Tree(base / "b");
+  EXPECT_GT(a.size(), 40u);
+  EXPECT_TRUE(a == b) << "two runs differ";
+  // The build's own data/ holds the same generated files.
+  for (const auto& [name, bytes] : a) {
+    EXPECT_EQ(ReadText(("data/" + name)), bytes) << name << " differs from the build's copy";
+  }
+  fs::remove_all(base);
+}
+
+TEST(Content, GeneratorRefusesAMissingFontWithoutWriting) {
+  const fs::path out = fs::temp_directory_path() / ("glomp_nofont_" + std::to_string(::getpid()));
+  const std::string cmd = "./assetgen " + out.string() + " /nonexistent/font.ttf 2>/dev/null";
+  EXPECT_NE(std::system(cmd.c_str()), 0);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_NE(std::system("./assetgen 2>/dev/null"), 0) << "no arguments is a usage error";
+}
+
+}  // namespace
