@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "content/xtext.h"
 #include "glomp/files.h"
 
@@ -520,3 +522,102 @@ TEST(Content, GeneratorRefusesAMissingFontWithoutWriting) {
 }
 
 }  // namespace
+
+// ---- Through the game's own X reader (tools/xinfo) ----
+
+namespace xinfo_check {
+
+std::string Run(const std::string& args, int* status) {
+  std::string out;
+  std::FILE* p = ::popen(("./xinfo " + args + " 2>&1").c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, got);
+  *status = ::pclose(p);
+  return out;
+}
+
+// The value after "key": on a line of xinfo's JSON (numbers, null, or a string).
+std::string Field(const std::string& line, const std::string& key) {
+  const size_t at = line.find("\"" + key + "\": ");
+  if (at == std::string::npos) return {};
+  size_t start = at + key.size() + 4;
+  if (line[start] == '"') return line.substr(start + 1, line.find('"', start + 1) - start - 1);
+  if (line[start] == '[') return line.substr(start + 1, line.find(']', start) - start - 1);
+  size_t end = line.find_first_of(",}", start);
+  return line.substr(start, end - start);
+}
+
+std::vector<double> Numbers(const std::string& list) {
+  std::vector<double> v;
+  std::istringstream in(list);
+  std::string item;
+  while (std::getline(in, item, ',')) v.push_back(std::atof(item.c_str()));
+  return v;
+}
+
+std::string Unhex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+}  // namespace xinfo_check
+
+TEST(Content, SlimeAsTheGameLoadsIt) {
+  if (!fs::exists("xinfo")) GTEST_SKIP() << "tools/xinfo is not built in this tree";
+  int status = -1;
+  const std::string json = xinfo_check::Run("--json ./data/model/Character/Player/slime9.x", &status);
+  ASSERT_EQ(status, 0) << json;
+  std::istringstream in(json);
+  std::string line;
+  int frames = 0, bones = 0;
+  double sumMin = 0, sumMax = 0;
+  bool inFrames = false;
+  while (std::getline(in, line)) {
+    if (line.find("\"frames\"") != std::string::npos) inFrames = true;
+    if (line.find("\"containers\"") != std::string::npos) inFrames = false;
+    if (inFrames && line.find("\"name_hex\"") != std::string::npos) {
+      const std::string name = xinfo_check::Unhex(xinfo_check::Field(line, "name_hex"));
+      const std::string parent = xinfo_check::Field(line, "parent");
+      const auto t = xinfo_check::Numbers(xinfo_check::Field(line, "transform"));
+      ASSERT_EQ(t.size(), 16u);
+      if (frames == 0) {
+        EXPECT_EQ(name, std::string("\x8A\x6A")) << "frame 0 is the core";
+        EXPECT_EQ(parent, "null");
+      } else {
+        EXPECT_EQ(parent, "0") << "bones hang from the core";
+        int dir[3], words;
+        ASSERT_TRUE(DirectionOf(name, dir, &words));
+        const double len = std::sqrt(t[12] * t[12] + t[13] * t[13] + t[14] * t[14]);
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(t[12 + c] / len, dir[c] / std::sqrt(words * 1.0), 1e-4);
+      }
+      ++frames;
+    } else if (!inFrames && line.find("\"influences\"") != std::string::npos) {
+      ++bones;
+    }
+    if (line.find("\"weight_sum_min\"") != std::string::npos) {
+      sumMin = std::atof(xinfo_check::Field(line, "weight_sum_min").c_str());
+      sumMax = std::atof(xinfo_check::Field(line, "weight_sum_max").c_str());
+    }
+  }
+  EXPECT_EQ(frames, 27);
+  EXPECT_EQ(bones, 26);
+  EXPECT_NEAR(sumMin, 1.0, 1e-5);
+  EXPECT_NEAR(sumMax, 1.0, 1e-5);
+}
+
+TEST(Content, EveryModelLoadsThroughTheGamesReader) {
+  if (!fs::exists("xinfo")) GTEST_SKIP() << "tools/xinfo is not built in this tree";
+  std::set<std::string> models{"./data/model/Map/Sky.x", "./data/model/Character/Player/slime9.x"};
+  for (const char* stage : {"./data/csv/title.csv", "./data/csv/model3.csv"}) {
+    for (const StageRow& row : ReadStage(stage)) models.insert(row.columns[0]);
+  }
+  for (const std::string& m : models) {
+    int status = -1;
+    const std::string out = xinfo_check::Run(m, &status);
+    EXPECT_EQ(status, 0) << m << ": " << out;
+    EXPECT_NE(out.find("containers: 1"), std::string::npos) << m;
+  }
+}
