@@ -163,7 +163,7 @@ std::vector<int16_t> Render(const Song& song, bool bright, uint32_t seed) {
     // Drums.
     for (int b = 0; b < 4; ++b) {
       const float bt = b0 + b * beat;
-      if (b % 2 == 0 || (!bright && b == 3)) Kick(t, bt, bright ? 0.45f : 0.55f);
+      if (b % 2 == 0 || (!bright && b == 3)) Kick(t, bt, bright ? 0.30f : 0.40f);
       if (b % 2 == 1) Snare(t, bt, bright ? 0.16f : 0.24f, rng);
       Hat(t, bt + eighth, bright ? 0.10f : 0.14f, rng);
       if (!bright) Hat(t, bt, 0.08f, rng);
