@@ -190,11 +190,11 @@ Mesh GateWing() {
   const int wood = m.AddMaterial(Mat(0xFFFFFF, "gate.png", 1.0f, 20.0f, 0.3f));
   const int metal = m.AddMaterial(Mat(0xFFD24A, "", 1.0f, 60.0f, 0.8f));
   // Hinge at the local origin; the wing reaches along +x.
-  AddBox(m, {0.05f, 0, -0.3f}, {4.2f, 7, 0.3f}, wood, wood, 4.2f);
-  AddCylinder(m, 0, 0, 0, 7.4f, 0.22f, 0.22f, 12, metal, metal, 1.0f);
-  AddSphere(m, {0, 7.6f, 0}, {0.35f, 0.35f, 0.35f}, 8, 12, metal);
-  AddSphere(m, {3.6f, 3.5f, -0.35f}, {0.22f, 0.22f, 0.12f}, 6, 10, metal);
-  AddSphere(m, {3.6f, 3.5f, 0.35f}, {0.22f, 0.22f, 0.12f}, 6, 10, metal);
+  AddBox(m, {0.05f, 0, -0.35f}, {5.5f, 9, 0.35f}, wood, wood, 5.5f);
+  AddCylinder(m, 0, 0, 0, 9.5f, 0.28f, 0.28f, 12, metal, metal, 1.0f);
+  AddSphere(m, {0, 9.75f, 0}, {0.45f, 0.45f, 0.45f}, 8, 12, metal);
+  AddSphere(m, {4.8f, 4.5f, -0.4f}, {0.28f, 0.28f, 0.14f}, 6, 10, metal);
+  AddSphere(m, {4.8f, 4.5f, 0.4f}, {0.28f, 0.28f, 0.14f}, 6, 10, metal);
   return m;
 }
 
@@ -202,7 +202,7 @@ Mesh GardenWall() {
   Mesh m;
   const int brick = m.AddMaterial(Mat(0xFFFFFF, "brick.png"));
   const int cap = m.AddMaterial(Mat(0xFFFFFF, "stone.png"));
-  AddBox(m, {0.3f, 0, -0.5f}, {10, 4, 0.5f}, cap, brick, kTile);
+  AddBox(m, {0.3f, 0, -0.5f}, {10, 5, 0.5f}, cap, brick, kTile);
   return m;
 }
 
