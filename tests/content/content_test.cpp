@@ -517,6 +517,14 @@ TEST(Content, GeneratorRefusesAMissingFontWithoutWriting) {
   EXPECT_NE(std::system(cmd.c_str()), 0);
   EXPECT_FALSE(fs::exists(out));
   EXPECT_NE(std::system("./assetgen 2>/dev/null"), 0) << "no arguments is a usage error";
+  // A data folder that cannot be made (a plain file stands in its way) fails
+  // the run instead of reporting success.
+  const fs::path blocker = fs::temp_directory_path() / ("glomp_blocker_" + std::to_string(::getpid()));
+  std::ofstream(blocker) << "not a folder";
+  const std::string blocked = "./assetgen " + blocker.string() +
+                              " /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf 2>/dev/null";
+  EXPECT_NE(std::system(blocked.c_str()), 0);
+  fs::remove(blocker);
 }
 
 }  // namespace

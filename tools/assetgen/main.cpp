@@ -3,6 +3,7 @@
 // The output depends on nothing but this program and the font, so every run
 // writes the same bytes.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "content.h"
@@ -16,6 +17,12 @@ int main(int argc, char** argv) {
   const std::string dataDir = argv[1];
   if (!assetgen::LoadFont(argv[2])) {
     std::fprintf(stderr, "assetgen: cannot read the font %s\n", argv[2]);
+    return 1;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(dataDir, ec);
+  if (!std::filesystem::is_directory(dataDir, ec)) {
+    std::fprintf(stderr, "assetgen: cannot make the folder %s\n", dataDir.c_str());
     return 1;
   }
   bool ok = assetgen::WriteSlime(dataDir);
