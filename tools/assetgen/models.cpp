@@ -153,7 +153,9 @@ Mesh MoveBlock() {
 Mesh ClimbWall() {
   Mesh m;
   const int brick = m.AddMaterial(Mat(0xFFFFFF, "brick.png"));
-  AddBox(m, {-0.5f, 0, -4}, {0.5f, 24, 4}, brick, brick, kTile);
+  // Runs along x, so the camera behind a west-facing player looks into the
+  // chimney between this wall and the tower beside it.
+  AddBox(m, {-4, 0, -0.5f}, {4, 24, 0.5f}, brick, brick, kTile);
   return m;
 }
 
@@ -462,7 +464,8 @@ std::vector<std::pair<std::string, Mesh>> BuildMapModels() {
   add("platform_d", Slab(20, 16, 2, Mat(0xFFFFFF, "planks.png"), Mat(0xFFFFFF, "planks_side.png")));
   add("pillar_d", StonePillar(1.5f, 30));
   add("climb_wall", ClimbWall());
-  add("tower_e", Slab(10, 16, 46, Mat(0xFFFFFF, "grass.png"), Mat(0xFFFFFF, "brick.png")));
+  add("tower_t", Slab(8, 8.5f, 46, Mat(0xFFFFFF, "grass.png"), Mat(0xFFFFFF, "brick.png")));
+  add("tower_e", Slab(10, 20, 46, Mat(0xFFFFFF, "grass.png"), Mat(0xFFFFFF, "brick.png")));
   add("platform_f", GrassSlab(9, 15, 2));
   add("pillar_f", StonePillar(1.2f, 50));
   add("platform_g", Slab(8, 6, 2, Mat(0xFFFFFF, "planks.png"), Mat(0xFFFFFF, "planks_side.png")));
