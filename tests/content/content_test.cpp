@@ -627,3 +627,107 @@ TEST(Content, EveryModelLoadsThroughTheGamesReader) {
     EXPECT_NE(out.find("containers: 1"), std::string::npos) << m;
   }
 }
+
+// ---- The fixed spots of the design stand on the stage's floors ----
+
+namespace floors {
+
+struct Triangle {
+  double p[3][3];
+};
+
+// The solid triangles of a stage in world space (objects placed as the
+// loader places them: scale, then yaw-pitch-roll, then translation).
+std::vector<Triangle> SolidTriangles(const std::string& stage) {
+  std::vector<Triangle> out;
+  std::map<std::string, MeshData> meshes;
+  for (const StageRow& row : ReadStage(stage)) {
+    const std::string& kind = row.columns[10];
+    if (kind != "Map" && kind != "MoveObject" && kind != "Gate") continue;
+    if (!meshes.count(row.columns[0])) {
+      const XFile x = ParseXText(ReadText(row.columns[0]));
+      if (!x.error.empty() || x.objects.empty()) continue;
+      meshes[row.columns[0]] = ReadMesh(*x.objects[0]);
+    }
+    const MeshData& m = meshes[row.columns[0]];
+    double v[10];
+    for (int i = 1; i <= 9; ++i) v[i] = std::atof(row.columns[i].c_str());
+    const double k = 0.017453292;
+    const double cy = std::cos(v[8] * k), sy = std::sin(v[8] * k);
+    const double cx = std::cos(v[7] * k), sx = std::sin(v[7] * k);
+    const double cz = std::cos(v[9] * k), sz = std::sin(v[9] * k);
+    auto place = [&](const double* in, double* o) {
+      double a[3] = {in[0] * v[4], in[1] * v[5], in[2] * v[6]};
+      double b[3] = {a[0] * cz - a[1] * sz, a[0] * sz + a[1] * cz, a[2]};        // roll about z
+      double c[3] = {b[0], b[1] * cx - b[2] * sx, b[1] * sx + b[2] * cx};        // pitch about x
+      o[0] = c[0] * cy + c[2] * sy + v[1];                                        // yaw about y
+      o[1] = c[1] + v[2];
+      o[2] = -c[0] * sy + c[2] * cy + v[3];
+    };
+    for (const auto& f : m.faces) {
+      if (f.size() != 3) continue;
+      Triangle t;
+      for (int c = 0; c < 3; ++c) place(&m.positions[3 * f[c]], t.p[c]);
+      out.push_back(t);
+    }
+  }
+  return out;
+}
+
+// Height of the highest solid surface straight below (x, z); NaN when none.
+double FloorAt(const std::vector<Triangle>& tris, double x, double z) {
+  double best = std::nan("");
+  for (const Triangle& t : tris) {
+    const double* a = t.p[0];
+    const double* b = t.p[1];
+    const double* c = t.p[2];
+    const double d = (b[2] - c[2]) * (a[0] - c[0]) + (c[0] - b[0]) * (a[2] - c[2]);
+    if (std::fabs(d) < 1e-12) continue;  // a vertical face
+    const double l1 = ((b[2] - c[2]) * (x - c[0]) + (c[0] - b[0]) * (z - c[2])) / d;
+    const double l2 = ((c[2] - a[2]) * (x - c[0]) + (a[0] - c[0]) * (z - c[2])) / d;
+    const double l3 = 1 - l1 - l2;
+    if (l1 < -1e-9 || l2 < -1e-9 || l3 < -1e-9) continue;
+    const double y = l1 * a[1] + l2 * b[1] + l3 * c[1];
+    if (std::isnan(best) || y > best) best = y;
+  }
+  return best;
+}
+
+}  // namespace floors
+
+TEST(Content, FixedSpotsStandOnFloorsHalfAUnitAboveThem) {
+  // A standing slime's position is 0.5 below the surface it stands on.
+  const auto game = floors::SolidTriangles("./data/csv/model3.csv");
+  ASSERT_FALSE(game.empty());
+  EXPECT_NEAR(floors::FloorAt(game, 0, 145), 0.5, 1e-4) << "start (0, 0, 145)";
+  EXPECT_NEAR(floors::FloorAt(game, -130.2, 122.3), 63.5, 1e-4) << "clear placement (-130.2, 63, 122.3)";
+  EXPECT_NEAR(floors::FloorAt(game, -127.3, 127.3), 63.5, 1e-4) << "end of the clear walk (-127.3, 63, 127.3)";
+  // The slime drifts west along z 127.3 after its walk: the platform carries on.
+  EXPECT_NEAR(floors::FloorAt(game, -138, 127.3), 63.5, 1e-4);
+  // The clear camera's last pose looks at ground level near (-93, 0, 120).
+  EXPECT_NEAR(floors::FloorAt(game, -93, 125), 0.0, 1e-4);
+}
+
+TEST(Content, TitleFloorHasGapsTheHopClears) {
+  // The title slime walks right along z 0 from x -1.45. At its scale of 0.05
+  // a hop carries it 0.27 units, and it takes off as soon as its probes (up
+  // to 0.1 ahead) find no floor, so it comes down about 0.17 past a gap's
+  // start: every gap must be narrower than that, with room to spare, and the
+  // floor must span the picture.
+  const auto title = floors::SolidTriangles("./data/csv/title.csv");
+  ASSERT_FALSE(title.empty());
+  EXPECT_NEAR(floors::FloorAt(title, -1.45, 0), -0.35, 1e-4);
+  int gaps = 0;
+  double gapStart = 0;
+  bool inGap = false;
+  for (double x = -1.45; x <= 1.8; x += 0.001) {
+    const bool floor = !std::isnan(floors::FloorAt(title, x, 0));
+    if (!floor && !inGap) gapStart = x, inGap = true, ++gaps;
+    if (floor && inGap) {
+      inGap = false;
+      EXPECT_LT(x - gapStart, 0.15) << "gap at x " << gapStart;
+    }
+  }
+  EXPECT_FALSE(inGap) << "the floor reaches the right of the picture";
+  EXPECT_GE(gaps, 2) << "gaps to hop over inside the view";
+}
