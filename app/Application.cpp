@@ -110,8 +110,9 @@ bool CApplication::Init(HINSTANCE instanceHandle, int width, int height) {
   g_mouse = new CMouse();
   // The load flag (CLoadFlag) and the scene manager (CSceneManager) are created here;
   // the scene manager's LoadScene then builds the title before Init returns.
-  // The effect objects; a file that fails shows its compile error box and the
-  // game goes on without that effect.
+  // The effect objects are initialised here, in this order: toonShader, shadowMap,
+  // blurShader, edgeShader, environmentMap.
+  // An effect file that fails shows its compile error box and the game goes on without it.
   toonShader.Create();
   shadowMap.Create();
   blurShader.Create();
@@ -163,6 +164,8 @@ void CApplication::Shutdown() {
   DeleteAndClear(g_mouse);
   DeleteAndClear(g_soundManager);
   // The load flag is deleted here.
+  // Then the effects: toonShader's effect and its five textures, shadowMap's
+  // effect, blurShader, edgeShader, environmentMap.
   toonShader.Destroy();  // its effect, then its five textures
   shadowMap.Destroy();   // with its target and depth surface, before the device goes
   blurShader.Destroy();
