@@ -246,7 +246,10 @@ bool Device::InitGl(SDL_Window* window) {
     }
     return false;
   };
-  if (!window || !makeContext(window)) {
+  if (window && !makeContext(window))
+    std::fprintf(stderr, "d3d9: no OpenGL context on the game window (%s); drawing off screen\n",
+                 SDL_GetError());
+  if (!context_) {
     // No game window (tests, or a window SDL cannot draw GL into): a hidden
     // window of our own holds the context; the back buffer is ours anyway.
     window_ = SDL_CreateWindow("glomp", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
