@@ -97,6 +97,22 @@ TEST(Content, PicturesHaveTheSizesTheGameAssumes) {
   // Ten ring frames side by side, each one square.
   const Png rings = LoadPng("data/texture/WalkEffect.png");
   EXPECT_EQ(rings.w, rings.h * 10);
+  // Lettering fits its picture: nothing drawn on the outermost pixels.
+  for (const char* message : {"data/texture/message/loading_message.png", "data/texture/message/press_enter_key.png",
+                              "data/texture/message/start_message.png", "data/texture/message/clear_message.png"}) {
+    const Png m = LoadPng(message);
+    ASSERT_GT(m.w, 0) << message;
+    int touching = 0;
+    for (int y = 0; y < m.h; ++y) {
+      touching += m.rgba[(static_cast<size_t>(y) * m.w) * 4 + 3] > 0;
+      touching += m.rgba[(static_cast<size_t>(y) * m.w + m.w - 1) * 4 + 3] > 0;
+    }
+    for (int x = 0; x < m.w; ++x) {
+      touching += m.rgba[static_cast<size_t>(x) * 4 + 3] > 0;
+      touching += m.rgba[(static_cast<size_t>(m.h - 1) * m.w + x) * 4 + 3] > 0;
+    }
+    EXPECT_EQ(touching, 0) << message << " is cut off at its edge";
+  }
   // The loading picture is cut into ten equal slices.
   EXPECT_EQ(LoadPng("data/texture/message/loading_message.png").w % 10, 0);
 }

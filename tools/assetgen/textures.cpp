@@ -55,8 +55,8 @@ Image StartMessage() {
 }
 
 Image ClearMessage() {
-  Image img(520, 120);
-  Lettering(img, "STAGE CLEAR!", 84, Rgb(0xFFFFFF), Rgb(0xFFD23F), Rgb(0xD2335E), 6);
+  Image img(600, 120);
+  Lettering(img, "STAGE CLEAR!", 80, Rgb(0xFFFFFF), Rgb(0xFFD23F), Rgb(0xD2335E), 6);
   return img;
 }
 
@@ -175,15 +175,16 @@ Image RingFrames(bool soft) {
   for (int i = 0; i < 10; ++i) {
     Random rng(100 + i + (soft ? 50 : 0));
     const float cx = s * i + s / 2.0f, cy = s / 2.0f;
-    const float r = 40 + i * 1.5f;
+    // Everything stays inside its own 128-pixel cell (the game picks one cell).
+    const float r = 34 + i * 1.2f;
     img.Ring(cx, cy, r, soft ? 10.0f : 7.0f - (i % 3), Rgb(0xFFFFFF, soft ? 0.7f : 1.0f));
     if (!soft) img.Ring(cx, cy, r - 12, 2.5f, Rgb(0xFFFFFF, 0.6f));
     // Droplets flung around the ring.
     const int drops = 6 + i % 4;
     for (int d = 0; d < drops; ++d) {
       const float a = 2 * kPi * (d + rng.Uniform() * 0.6f) / drops;
-      const float rr = r + 9 + rng.Range(0, 12);
-      img.FillCircle(cx + rr * std::cos(a), cy + rr * std::sin(a), rng.Range(2.5f, 5.5f), Rgb(0xFFFFFF, soft ? 0.6f : 1.0f));
+      const float rr = r + 6 + rng.Range(0, 8);
+      img.FillCircle(cx + rr * std::cos(a), cy + rr * std::sin(a), rng.Range(2.0f, 4.5f), Rgb(0xFFFFFF, soft ? 0.6f : 1.0f));
     }
   }
   return img;
