@@ -31,11 +31,12 @@ Image LoadingMessage() {
   const std::string text = "LOADING...";
   const int cell = 48;
   Image img(cell * 10, 80);
-  const Colour fills[5] = {Rgb(0x3FC8F0), Rgb(0x5AD66A), Rgb(0xFFC83A), Rgb(0xFF7A9A), Rgb(0xA884FF)};
+  const Colour fills[5] = {Rgb(0x3FC8F0), Rgb(0x5AD66A), Rgb(0xFFC83A), Rgb(0xFF7A9A),
+                           Rgb(0xA884FF)};
   for (int i = 0; i < 10; ++i) {
     Image one(cell, 80);
-    Lettering(one, std::string(1, text[i]), 64, Mix(fills[i % 5], Rgb(0xFFFFFF), 0.35f), fills[i % 5],
-              Rgb(0x24305E), 4);
+    Lettering(one, std::string(1, text[i]), 64, Mix(fills[i % 5], Rgb(0xFFFFFF), 0.35f),
+              fills[i % 5], Rgb(0x24305E), 4);
     img.Paste(one, cell * i, 0);
   }
   return img;
@@ -150,12 +151,24 @@ std::vector<Image> CubeFaces() {
         // D3D cube face orientation: +x, -x, +y, -y, +z, -z.
         float dx = 0, dy = 0, dz = 0;
         switch (f) {
-          case 0: dx = 1, dy = -b, dz = -a; break;
-          case 1: dx = -1, dy = -b, dz = a; break;
-          case 2: dx = a, dy = 1, dz = b; break;
-          case 3: dx = a, dy = -1, dz = -b; break;
-          case 4: dx = a, dy = -b, dz = 1; break;
-          default: dx = -a, dy = -b, dz = -1; break;
+          case 0:
+            dx = 1, dy = -b, dz = -a;
+            break;
+          case 1:
+            dx = -1, dy = -b, dz = a;
+            break;
+          case 2:
+            dx = a, dy = 1, dz = b;
+            break;
+          case 3:
+            dx = a, dy = -1, dz = -b;
+            break;
+          case 4:
+            dx = a, dy = -b, dz = 1;
+            break;
+          default:
+            dx = -a, dy = -b, dz = -1;
+            break;
         }
         const float len = std::sqrt(dx * dx + dy * dy + dz * dz);
         Colour c = SkyColour(dy / len);
@@ -184,7 +197,8 @@ Image RingFrames(bool soft) {
     for (int d = 0; d < drops; ++d) {
       const float a = 2 * kPi * (d + rng.Uniform() * 0.6f) / drops;
       const float rr = r + 6 + rng.Range(0, 8);
-      img.FillCircle(cx + rr * std::cos(a), cy + rr * std::sin(a), rng.Range(2.0f, 4.5f), Rgb(0xFFFFFF, soft ? 0.6f : 1.0f));
+      img.FillCircle(cx + rr * std::cos(a), cy + rr * std::sin(a), rng.Range(2.0f, 4.5f),
+                     Rgb(0xFFFFFF, soft ? 0.6f : 1.0f));
     }
   }
   return img;
@@ -198,7 +212,8 @@ Image Sparkle(int size, Colour core, Colour glow, int points) {
       const float dx = x + 0.5f - c, dy = y + 0.5f - c;
       const float r = std::sqrt(dx * dx + dy * dy) / c;
       const float a = std::atan2(dy, dx);
-      const float star = std::pow(std::fabs(std::cos(a * points / 2.0f)), 8.0f) * std::max(0.0f, 1 - r);
+      const float star =
+          std::pow(std::fabs(std::cos(a * points / 2.0f)), 8.0f) * std::max(0.0f, 1 - r);
       const float halo = std::max(0.0f, 1 - r) * std::max(0.0f, 1 - r);
       const float v = std::clamp(star * 1.5f + halo * 0.8f, 0.0f, 1.0f);
       Colour col = Mix(glow, core, std::clamp(halo * 1.5f, 0.0f, 1.0f));
@@ -291,8 +306,9 @@ Image Noisy(Colour a, Colour b, float scale, uint32_t seed) {
   const int period = static_cast<int>(scale);
   for (int y = 0; y < s; ++y) {
     for (int x = 0; x < s; ++x) {
-      const float n = 0.65f * TileNoise(x * scale / s, y * scale / s, period, period, seed) +
-                      0.35f * TileNoise(x * scale * 4 / s, y * scale * 4 / s, period * 4, period * 4, seed + 1);
+      const float n =
+          0.65f * TileNoise(x * scale / s, y * scale / s, period, period, seed) +
+          0.35f * TileNoise(x * scale * 4 / s, y * scale * 4 / s, period * 4, period * 4, seed + 1);
       img.At(x, y) = Mix(a, b, n);
     }
   }
@@ -338,7 +354,9 @@ Image Stone() {
     const float y = row * 64.0f;
     img.FillRect(0, y, 256, y + 3, mortar);
     const float shift = row % 2 ? 64 : 0;
-    for (int b = 0; b < 3; ++b) img.FillRect(std::fmod(shift + b * 128.0f, 256.0f), y, std::fmod(shift + b * 128.0f, 256.0f) + 3, y + 64, mortar);
+    for (int b = 0; b < 3; ++b)
+      img.FillRect(std::fmod(shift + b * 128.0f, 256.0f), y,
+                   std::fmod(shift + b * 128.0f, 256.0f) + 3, y + 64, mortar);
   }
   return img;
 }
@@ -350,14 +368,16 @@ Image Brick() {
     const float y = row * 32.0f;
     img.FillRect(0, y, 256, y + 4, mortar);
     const float shift = row % 2 ? 32 : 0;
-    for (int b = 0; b < 4; ++b) img.FillRect(shift + b * 64.0f, y, shift + b * 64.0f + 4, y + 32, mortar);
+    for (int b = 0; b < 4; ++b)
+      img.FillRect(shift + b * 64.0f, y, shift + b * 64.0f + 4, y + 32, mortar);
   }
   return img;
 }
 
 Image Planks(bool side) {
   Image img = Noisy(Rgb(0xF2C27A), Rgb(0xE0A860), 4, side ? 12 : 11);
-  for (int i = 0; i < 256; i += side ? 64 : 32) img.FillRect(0, static_cast<float>(i), 256, i + 3.0f, Rgb(0xB77B3E));
+  for (int i = 0; i < 256; i += side ? 64 : 32)
+    img.FillRect(0, static_cast<float>(i), 256, i + 3.0f, Rgb(0xB77B3E));
   Random rng(side ? 21 : 20);
   for (int i = 0; i < 30; ++i) {
     const float y = rng.Range(0, 256), x = rng.Range(0, 256);
@@ -404,12 +424,14 @@ Image Pad() {
 Image Goal() {
   Image img(256, 256);
   for (int y = 0; y < 256; ++y) {
-    for (int x = 0; x < 256; ++x) img.At(x, y) = ((x / 32 + y / 32) % 2) ? Rgb(0xFFE27A) : Rgb(0xFFFFFF);
+    for (int x = 0; x < 256; ++x)
+      img.At(x, y) = ((x / 32 + y / 32) % 2) ? Rgb(0xFFE27A) : Rgb(0xFFFFFF);
   }
   // A ring centred on the tile's corner: the goal platform's texture repeat
   // starts at its middle, so the ring sits around the centre of the platform.
   for (int cy = 0; cy <= 256; cy += 256) {
-    for (int cx = 0; cx <= 256; cx += 256) img.Ring(static_cast<float>(cx), static_cast<float>(cy), 90, 12, Rgb(0xFF9A3C));
+    for (int cx = 0; cx <= 256; cx += 256)
+      img.Ring(static_cast<float>(cx), static_cast<float>(cy), 90, 12, Rgb(0xFF9A3C));
   }
   return img;
 }
