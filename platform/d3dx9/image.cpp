@@ -1,0 +1,337 @@
+#include "d3dx9/image.h"
+
+#include <stb_image.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace glomp {
+
+namespace {
+
+// Larger pictures are refused rather than allocated (the device's limit too).
+constexpr UINT kMaxSide = 16384;
+
+std::uint32_t ReadU32(const unsigned char* p) {
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
+}
+
+// ---------------------------------------------------------------- DDS
+
+constexpr std::uint32_t kDdsMagic = 0x20534444;  // "DDS "
+constexpr std::size_t kDdsHeaderSize = 124;
+constexpr std::uint32_t kDdsdMipMapCount = 0x20000;
+constexpr std::uint32_t kDdpfAlphaPixels = 0x1;
+constexpr std::uint32_t kDdpfFourCC = 0x4;
+constexpr std::uint32_t kDdpfRgb = 0x40;
+constexpr std::uint32_t kCaps2CubeMap = 0x200;
+constexpr std::uint32_t kCaps2AllFaces = 0xFC00;
+constexpr std::uint32_t kCaps2Volume = 0x200000;
+
+// Position and width of a channel mask that is 8 contiguous bits (or empty).
+bool MaskShift(std::uint32_t mask, int* shift) {
+  if (mask == 0) {
+    *shift = -1;
+    return true;
+  }
+  int s = 0;
+  while (!(mask & 1u)) mask >>= 1, ++s;
+  if (mask != 0xFFu) return false;
+  *shift = s;
+  return true;
+}
+
+bool DecodeDds(const std::vector<unsigned char>& bytes, DecodedFile* out, std::string* reason) {
+  if (bytes.size() < 4 + kDdsHeaderSize) {
+    *reason = "DDS file too short for its header";
+    return false;
+  }
+  const unsigned char* h = bytes.data() + 4;
+  const std::uint32_t flags = ReadU32(h + 4);
+  const UINT height = ReadU32(h + 8), width = ReadU32(h + 12);
+  const std::uint32_t mipCount = ReadU32(h + 24);
+  const std::uint32_t pfFlags = ReadU32(h + 76), bitCount = ReadU32(h + 84);
+  const std::uint32_t masks[4] = {ReadU32(h + 88), ReadU32(h + 92), ReadU32(h + 96),
+                                  ReadU32(h + 100)};
+  const std::uint32_t caps2 = ReadU32(h + 108);
+  if (ReadU32(h) != kDdsHeaderSize || ReadU32(h + 72) != 32) {
+    *reason = "DDS header has wrong sizes";
+    return false;
+  }
+  if (pfFlags & kDdpfFourCC) {
+    *reason = "compressed or extended DDS pixel formats are not supported";
+    return false;
+  }
+  if (!(pfFlags & kDdpfRgb) || bitCount != 32) {
+    *reason = "only uncompressed 32-bit DDS files are supported";
+    return false;
+  }
+  if (caps2 & kCaps2Volume) {
+    *reason = "volume DDS files are not supported";
+    return false;
+  }
+  int shifts[4];
+  for (int c = 0; c < 4; ++c) {
+    if (!MaskShift(masks[c], &shifts[c]) || (c < 3 && shifts[c] < 0)) {
+      *reason = "unsupported DDS channel masks";
+      return false;
+    }
+  }
+  if (!(pfFlags & kDdpfAlphaPixels)) shifts[3] = -1;
+  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) {
+    *reason = "DDS size out of range";
+    return false;
+  }
+  const bool cube = (caps2 & kCaps2CubeMap) != 0;
+  if (cube && ((caps2 & kCaps2AllFaces) != kCaps2AllFaces || width != height)) {
+    *reason = "DDS cube map without all six square faces";
+    return false;
+  }
+  UINT levels = (flags & kDdsdMipMapCount) && mipCount > 0 ? mipCount : 1;
+  if (levels > FullChainLength(width, height)) {
+    *reason = "DDS has more mip levels than its size allows";
+    return false;
+  }
+  const int faces = cube ? 6 : 1;
+  std::uint64_t needed = 0;
+  for (UINT l = 0; l < levels; ++l) {
+    needed += std::uint64_t(std::max(1u, width >> l)) * std::max(1u, height >> l) * 4;
+  }
+  needed *= faces;
+  if (bytes.size() - 4 - kDdsHeaderSize < needed) {
+    *reason = "DDS file is truncated";
+    return false;
+  }
+
+  out->cube = cube;
+  out->hasAlpha = shifts[3] >= 0;
+  out->info = {width, height, 1, levels, out->hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8,
+               cube ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_TEXTURE, D3DXIFF_DDS};
+  out->levels.clear();
+  const unsigned char* p = bytes.data() + 4 + kDdsHeaderSize;
+  for (int f = 0; f < faces; ++f) {
+    for (UINT l = 0; l < levels; ++l) {
+      Image image;
+      image.width = std::max(1u, width >> l);
+      image.height = std::max(1u, height >> l);
+      image.pixels.resize(std::size_t(image.width) * image.height);
+      for (std::uint32_t& pixel : image.pixels) {
+        const std::uint32_t raw = ReadU32(p);
+        p += 4;
+        const auto channel = [&](int c, std::uint32_t absent) {
+          return shifts[c] < 0 ? absent : (raw >> shifts[c]) & 0xFFu;
+        };
+        pixel = channel(3, 0xFF) << 24 | channel(0, 0) << 16 | channel(1, 0) << 8 | channel(2, 0);
+      }
+      out->levels.push_back(std::move(image));
+    }
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- stb formats
+
+D3DXIMAGE_FILEFORMAT SniffFormat(const std::vector<unsigned char>& bytes) {
+  if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89PNG", 4) == 0) return D3DXIFF_PNG;
+  if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8) return D3DXIFF_JPG;
+  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return D3DXIFF_BMP;
+  return D3DXIFF_TGA;  // the one format without a signature
+}
+
+bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
+                   std::string* reason) {
+  if (bytes.size() > 0x7fffffff) {
+    *reason = "image file too large";
+    return false;
+  }
+  const int length = static_cast<int>(bytes.size());
+  int w = 0, h = 0, channels = 0;
+  if (!stbi_info_from_memory(bytes.data(), length, &w, &h, &channels) || w <= 0 || h <= 0 ||
+      w > int(kMaxSide) || h > int(kMaxSide)) {
+    *reason = std::string("unreadable image: ") + (stbi_failure_reason() ? stbi_failure_reason()
+                                                                          : "unknown format");
+    return false;
+  }
+  unsigned char* rgba = stbi_load_from_memory(bytes.data(), length, &w, &h, &channels, 4);
+  if (!rgba) {
+    *reason = std::string("unreadable image: ") +
+              (stbi_failure_reason() ? stbi_failure_reason() : "decoding failed");
+    return false;
+  }
+  Image image;
+  image.width = static_cast<UINT>(w);
+  image.height = static_cast<UINT>(h);
+  image.pixels.resize(std::size_t(w) * h);
+  for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+    const unsigned char* px = rgba + i * 4;
+    image.pixels[i] = std::uint32_t(px[3]) << 24 | std::uint32_t(px[0]) << 16 |
+                      std::uint32_t(px[1]) << 8 | px[2];
+  }
+  stbi_image_free(rgba);
+  out->hasAlpha = channels == 2 || channels == 4;
+  out->cube = false;
+  out->info = {image.width, image.height, 1, 1,
+               out->hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8, D3DRTYPE_TEXTURE,
+               SniffFormat(bytes)};
+  out->levels.clear();
+  out->levels.push_back(std::move(image));
+  return true;
+}
+
+// ---------------------------------------------------------------- resampling
+
+struct Tap {
+  UINT index;
+  float weight;
+};
+
+// For each output position along one axis, the source positions it reads and
+// their weights (normalised to sum 1).
+std::vector<std::vector<Tap>> AxisTaps(UINT from, UINT to, DWORD filterKind) {
+  std::vector<std::vector<Tap>> taps(to);
+  const double scale = double(from) / to;
+  for (UINT i = 0; i < to; ++i) {
+    std::vector<Tap>& list = taps[i];
+    if (filterKind == D3DX_FILTER_POINT) {
+      const UINT nearest = std::min<UINT>(from - 1, UINT((i + 0.5) * scale));
+      list.push_back({nearest, 1.0f});
+      continue;
+    }
+    double total = 0;
+    if (filterKind == D3DX_FILTER_BOX && scale >= 1.0) {
+      // Area average over the footprint [i * scale, (i + 1) * scale).
+      const double lo = i * scale, hi = (i + 1) * scale;
+      for (UINT x = UINT(lo); x < from && x < hi; ++x) {
+        const double overlap = std::min<double>(x + 1, hi) - std::max<double>(x, lo);
+        if (overlap > 0) list.push_back({x, float(overlap)}), total += overlap;
+      }
+    } else {
+      // Tent filter, widened when shrinking so every source pixel contributes.
+      const double centre = (i + 0.5) * scale - 0.5;
+      const double radius = std::max(1.0, scale);
+      const long first = long(std::floor(centre - radius)), last = long(std::ceil(centre + radius));
+      for (long x = first; x <= last; ++x) {
+        const double weight = 1.0 - std::fabs(x - centre) / radius;
+        if (weight <= 0) continue;
+        const UINT clamped = UINT(std::clamp<long>(x, 0, long(from) - 1));
+        list.push_back({clamped, float(weight)});
+        total += weight;
+      }
+    }
+    for (Tap& tap : list) tap.weight = float(tap.weight / total);
+  }
+  return taps;
+}
+
+std::uint32_t Channel(std::uint32_t pixel, int c) { return (pixel >> (c * 8)) & 0xFFu; }
+
+}  // namespace
+
+bool DecodeImageFile(const std::vector<unsigned char>& bytes, DecodedFile* out,
+                     std::string* reason) {
+  *out = DecodedFile{};
+  if (bytes.empty()) {
+    *reason = "image file is empty";
+    return false;
+  }
+  const bool ok = bytes.size() >= 4 && ReadU32(bytes.data()) == kDdsMagic
+                      ? DecodeDds(bytes, out, reason)
+                      : DecodeWithStb(bytes, out, reason);
+  if (!ok) *out = DecodedFile{};
+  return ok;
+}
+
+UINT ChooseTextureSize(UINT requested, UINT fileSize) {
+  if (requested == D3DX_DEFAULT) {
+    UINT size = 1;
+    while (size < fileSize) size <<= 1;
+    return size;
+  }
+  if (requested == 0 || requested == D3DX_DEFAULT_NONPOW2 || requested == D3DX_FROM_FILE) {
+    return fileSize;
+  }
+  return requested;
+}
+
+UINT FullChainLength(UINT width, UINT height) {
+  UINT levels = 1;
+  while (width > 1 || height > 1) {
+    width = std::max(1u, width / 2);
+    height = std::max(1u, height / 2);
+    ++levels;
+  }
+  return levels;
+}
+
+UINT ChooseLevelCount(UINT requested, UINT width, UINT height, UINT fileLevels) {
+  const UINT full = FullChainLength(width, height);
+  if (requested == 0 || requested == D3DX_DEFAULT) return full;
+  if (requested == D3DX_FROM_FILE) return std::clamp(fileLevels, 1u, full);
+  return std::min(requested, full);
+}
+
+void ApplyColourKey(Image* image, std::uint32_t key) {
+  if (key == 0) return;
+  for (std::uint32_t& pixel : image->pixels) {
+    if (pixel == key) pixel = 0;
+  }
+}
+
+Image Resize(const Image& source, UINT width, UINT height, DWORD filter) {
+  Image result;
+  result.width = width;
+  result.height = height;
+  result.pixels.assign(std::size_t(width) * height, 0);
+  if (source.width == 0 || source.height == 0 || width == 0 || height == 0) return result;
+  DWORD kind = filter & 0xFF;
+  if (filter == D3DX_DEFAULT || kind == 0) kind = D3DX_FILTER_TRIANGLE;
+  if (kind == D3DX_FILTER_NONE || (width == source.width && height == source.height)) {
+    // No filtering: the picture sits in the top-left corner, the rest stays clear.
+    for (UINT y = 0; y < std::min(height, source.height); ++y) {
+      for (UINT x = 0; x < std::min(width, source.width); ++x) {
+        result.pixels[std::size_t(y) * width + x] = source.pixels[std::size_t(y) * source.width + x];
+      }
+    }
+    return result;
+  }
+  const auto columns = AxisTaps(source.width, width, kind);
+  const auto rows = AxisTaps(source.height, height, kind);
+  // Horizontal pass into floats, then the vertical pass into the result.
+  std::vector<float> wide(std::size_t(width) * source.height * 4);
+  for (UINT y = 0; y < source.height; ++y) {
+    const std::uint32_t* row = &source.pixels[std::size_t(y) * source.width];
+    for (UINT x = 0; x < width; ++x) {
+      float sum[4] = {0, 0, 0, 0};
+      for (const Tap& tap : columns[x]) {
+        for (int c = 0; c < 4; ++c) sum[c] += tap.weight * float(Channel(row[tap.index], c));
+      }
+      std::copy(sum, sum + 4, &wide[(std::size_t(y) * width + x) * 4]);
+    }
+  }
+  for (UINT y = 0; y < height; ++y) {
+    for (UINT x = 0; x < width; ++x) {
+      float sum[4] = {0, 0, 0, 0};
+      for (const Tap& tap : rows[y]) {
+        const float* in = &wide[(std::size_t(tap.index) * width + x) * 4];
+        for (int c = 0; c < 4; ++c) sum[c] += tap.weight * in[c];
+      }
+      std::uint32_t pixel = 0;
+      for (int c = 0; c < 4; ++c) {
+        const long value = std::lround(sum[c]);
+        pixel |= std::uint32_t(std::clamp(value, 0L, 255L)) << (c * 8);
+      }
+      result.pixels[std::size_t(y) * width + x] = pixel;
+    }
+  }
+  return result;
+}
+
+Image NextMipLevel(const Image& level, DWORD filter) {
+  DWORD kind = filter & 0xFF;
+  if (filter == D3DX_DEFAULT || kind == 0) kind = D3DX_FILTER_BOX;
+  return Resize(level, std::max(1u, level.width / 2), std::max(1u, level.height / 2), kind);
+}
+
+}  // namespace glomp

@@ -1,0 +1,397 @@
+// Headless backend: virtual clock, scripted keys, mouse and message-box answers.
+#include "glomp/headless.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "win32/internal.h"
+
+namespace glomp::headless {
+namespace {
+
+struct PendingAnswer {
+  int frame;
+  Answer answer;
+};
+
+struct State {
+  std::mutex mutex;
+  bool enabled = false;
+  bool openGL = true;
+  // Clock.
+  DWORD clock = 0;
+  DWORD pendingWork = 0;
+  int clockReadsThisFrame = 0;
+  std::thread::id gameThread;
+  WorkSource workSource;
+  // Frames.
+  int frame = -1;
+  int hookCalledFor = -1;
+  FrameHook frameHook;
+  DispatchObserver dispatchObserver;
+  // Input.
+  std::array<bool, 256> keys{};
+  std::multimap<int, ScriptEvent> scheduled;  // key and mouse events by frame
+  // Message boxes.
+  std::vector<PendingAnswer> answers;  // in the order queued
+  std::vector<AskedBox> boxes;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+bool EnvironmentAsksForHeadless() {
+  const char* value = std::getenv("GLOMP_HEADLESS");
+  return value != nullptr && value[0] == '1';
+}
+
+void ApplyScheduledEvents(State& s, int frame) {
+  auto [first, last] = s.scheduled.equal_range(frame);
+  for (auto it = first; it != last; ++it) {
+    const ScriptEvent& event = it->second;
+    if (event.kind == ScriptEvent::Kind::Key) {
+      s.keys[event.value & 0xFF] = event.down;
+    } else if (event.kind == ScriptEvent::Kind::MouseX) {
+      win32::MoveVirtualCursor(event.value, 0);
+    }
+  }
+}
+
+int ResultFor(UINT type, const PendingAnswer* answer) {
+  const bool yes = answer != nullptr && answer->answer == Answer::Yes;
+  switch (type & MB_TYPEMASK) {
+    case MB_YESNO:
+    case MB_YESNOCANCEL:
+      return yes ? IDYES : IDNO;
+    case MB_OKCANCEL:
+      return yes ? IDOK : IDCANCEL;
+    case MB_RETRYCANCEL:
+      return yes ? IDRETRY : IDCANCEL;
+    case MB_ABORTRETRYIGNORE:
+      return yes ? IDRETRY : IDABORT;
+    default:
+      return IDOK;
+  }
+}
+
+std::string Trim(const std::string& text) {
+  const auto begin = text.find_first_not_of(" \t\r\n");
+  if (begin == std::string::npos) return {};
+  const auto end = text.find_last_not_of(" \t\r\n");
+  return text.substr(begin, end - begin + 1);
+}
+
+}  // namespace
+
+void Enable() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.enabled = true;
+  // The offscreen driver draws through EGL on the CPU; sound goes nowhere.
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  setenv("ALSOFT_DRIVERS", "null", 0);
+}
+
+bool IsEnabled() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  if (!s.enabled && EnvironmentAsksForHeadless()) s.enabled = true;
+  return s.enabled;
+}
+
+void Reset() {
+  State& s = S();
+  {
+    std::lock_guard lock(s.mutex);
+    s.openGL = true;
+    s.clock = 0;
+    s.pendingWork = 0;
+    s.clockReadsThisFrame = 0;
+    s.gameThread = {};
+    s.workSource = nullptr;
+    s.frame = -1;
+    s.hookCalledFor = -1;
+    s.frameHook = nullptr;
+    s.dispatchObserver = nullptr;
+    s.keys.fill(false);
+    s.scheduled.clear();
+    s.answers.clear();
+    s.boxes.clear();
+  }
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  win32::MoveVirtualCursor(-cursor.x, -cursor.y);
+}
+
+int CurrentFrame() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  return s.frame;
+}
+
+DWORD Now() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  return s.clock;
+}
+
+void SetWorkSource(WorkSource source) {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.workSource = std::move(source);
+}
+
+void SetFrameHook(FrameHook hook) {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.frameHook = std::move(hook);
+}
+
+void SetDispatchObserver(DispatchObserver observer) {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.dispatchObserver = std::move(observer);
+}
+
+void SetKey(int virtualKey, bool down) {
+  if (virtualKey < 0 || virtualKey > 0xFF) return;
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.keys[virtualKey] = down;
+}
+
+void MoveMouse(int dx, int dy) { win32::MoveVirtualCursor(dx, dy); }
+
+void QueueAnswer(int frame, Answer answer) {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.answers.push_back({std::max(frame, 0), answer});
+}
+
+void ClearAnswers() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.answers.clear();
+}
+
+std::vector<AskedBox> AskedBoxes() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  return s.boxes;
+}
+
+void SetOpenGLAvailable(bool available) {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.openGL = available;
+}
+
+bool OpenGLAvailable() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  return s.openGL;
+}
+
+int VirtualKeyFromName(const std::string& name) {
+  static const std::map<std::string, int> named = {
+      {"ESCAPE", VK_ESCAPE}, {"RETURN", VK_RETURN}, {"SPACE", VK_SPACE},   {"TAB", VK_TAB},
+      {"BACK", VK_BACK},     {"SHIFT", VK_SHIFT},   {"CONTROL", VK_CONTROL}, {"MENU", VK_MENU},
+      {"LEFT", VK_LEFT},     {"UP", VK_UP},         {"RIGHT", VK_RIGHT},   {"DOWN", VK_DOWN},
+      {"PRIOR", VK_PRIOR},   {"NEXT", VK_NEXT},     {"END", VK_END},       {"HOME", VK_HOME},
+      {"INSERT", VK_INSERT}, {"DELETE", VK_DELETE}, {"PAUSE", VK_PAUSE},
+  };
+  if (name.size() == 1) {
+    const char c = name[0];
+    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
+    if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
+    return 0;
+  }
+  if (name.size() >= 2 && name.size() <= 3 && name[0] == 'F') {
+    const int number = std::atoi(name.c_str() + 1);
+    if (number >= 1 && number <= 12 && std::to_string(number) == name.substr(1)) {
+      return VK_F1 + number - 1;
+    }
+    return 0;
+  }
+  const auto it = named.find(name);
+  return it == named.end() ? 0 : it->second;
+}
+
+bool ParseScript(const std::string& text, Script* script, std::string* error) {
+  Script parsed;
+  std::istringstream lines(text);
+  std::string line;
+  int lineNumber = 0;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = "line " + std::to_string(lineNumber) + ": " + why + ": " + Trim(line);
+    return false;
+  };
+  while (std::getline(lines, line)) {
+    ++lineNumber;
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == '#') continue;
+    std::istringstream words(trimmed);
+    long frame = -1;
+    std::string verb, argument, extra;
+    if (!(words >> frame) || frame < 0 || frame > 100000000) return fail("bad frame number");
+    if (!(words >> verb)) return fail("missing event");
+    ScriptEvent event{ScriptEvent::Kind::Key, static_cast<int>(frame), 0, false};
+    if (verb == "KEY") {
+      std::string state;
+      if (!(words >> argument >> state)) return fail("KEY needs a key and down|up");
+      event.value = VirtualKeyFromName(argument);
+      if (event.value == 0) return fail("unknown key");
+      if (state != "down" && state != "up") return fail("key state must be down or up");
+      event.down = state == "down";
+    } else if (verb == "MOUSEX") {
+      long dx = 0;
+      if (!(words >> dx) || dx < -100000 || dx > 100000) return fail("MOUSEX needs a number");
+      event.kind = ScriptEvent::Kind::MouseX;
+      event.value = static_cast<int>(dx);
+    } else if (verb == "ANSWER") {
+      if (!(words >> argument) || (argument != "yes" && argument != "no")) {
+        return fail("ANSWER needs yes or no");
+      }
+      event.kind = ScriptEvent::Kind::Answer;
+      event.value = argument == "yes" ? 1 : 0;
+    } else {
+      return fail("unknown event");
+    }
+    if (words >> extra) return fail("unexpected text after the event");
+    parsed.events.push_back(event);
+  }
+  *script = std::move(parsed);
+  return true;
+}
+
+bool LoadScript(const std::string& path, Script* script, std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    if (error) *error = "cannot open " + path;
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  return ParseScript(text.str(), script, error);
+}
+
+void InstallScript(const Script& script) {
+  // Answers are queued in frame order so that each goes to the first box at or
+  // after its own frame.
+  std::vector<ScriptEvent> answers;
+  {
+    State& s = S();
+    std::lock_guard lock(s.mutex);
+    for (const ScriptEvent& event : script.events) {
+      if (event.kind == ScriptEvent::Kind::Answer) {
+        answers.push_back(event);
+      } else {
+        s.scheduled.emplace(event.frame, event);
+      }
+    }
+  }
+  std::stable_sort(answers.begin(), answers.end(),
+                   [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
+  for (const ScriptEvent& event : answers) {
+    QueueAnswer(event.frame, event.value ? Answer::Yes : Answer::No);
+  }
+}
+
+namespace detail {
+
+bool OnQueueEmpty() {
+  State& s = S();
+  FrameHook hook;
+  int next = 0;
+  {
+    std::lock_guard lock(s.mutex);
+    next = s.frame + 1;
+    if (s.hookCalledFor != next) {
+      s.hookCalledFor = next;
+      hook = s.frameHook;
+    }
+  }
+  if (hook) {
+    hook(next);
+    MSG pending;
+    if (PeekMessageA(&pending, nullptr, 0, 0, PM_NOREMOVE)) return false;
+  }
+  std::lock_guard lock(s.mutex);
+  s.frame = next;
+  s.clockReadsThisFrame = 0;
+  s.gameThread = std::this_thread::get_id();
+  s.pendingWork = s.workSource ? s.workSource(next) : 0;
+  ApplyScheduledEvents(s, next);
+  return true;
+}
+
+void OnDispatch(HWND window, UINT message) {
+  DispatchObserver observer;
+  {
+    State& s = S();
+    std::lock_guard lock(s.mutex);
+    observer = s.dispatchObserver;
+  }
+  if (observer) observer(window, message);
+}
+
+DWORD ReadClock() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  // The frame's first reading on the game thread is its start; its work is
+  // done by the time of any later reading.
+  if (s.frame >= 0 && std::this_thread::get_id() == s.gameThread) {
+    if (s.clockReadsThisFrame > 0) {
+      s.clock += s.pendingWork;
+      s.pendingWork = 0;
+    }
+    ++s.clockReadsThisFrame;
+  }
+  return s.clock;
+}
+
+void SleepFor(DWORD milliseconds) {
+  {
+    State& s = S();
+    std::lock_guard lock(s.mutex);
+    s.clock += milliseconds;
+  }
+  // Lets another thread (a scene loader) get on while this one waits.
+  std::this_thread::yield();
+}
+
+bool KeyDown(int virtualKey) {
+  if (virtualKey < 0 || virtualKey > 0xFF) return false;
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  return s.keys[virtualKey];
+}
+
+int AnswerBox(const std::string& text, const std::string& caption, UINT type) {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  const int frame = std::max(s.frame, 0);
+  std::optional<PendingAnswer> chosen;
+  auto it = std::find_if(s.answers.begin(), s.answers.end(),
+                         [frame](const PendingAnswer& a) { return a.frame <= frame; });
+  if (it != s.answers.end()) {
+    chosen = *it;
+    s.answers.erase(it);
+  }
+  const int result = ResultFor(type, chosen ? &*chosen : nullptr);
+  s.boxes.push_back({frame, text, caption, type, result});
+  return result;
+}
+
+}  // namespace detail
+}  // namespace glomp::headless

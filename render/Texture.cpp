@@ -1,0 +1,76 @@
+#include "render/Texture.h"
+
+#include "app/GraphicsDevice.h"
+
+CTexture::CTexture() : texture(nullptr), surface(nullptr), info{}, rect{} {}
+
+CTexture::~CTexture() { Release(); }
+
+void CTexture::Release() {
+  if (surface) surface->Release();
+  if (texture) texture->Release();
+  surface = nullptr;
+  texture = nullptr;
+  fileName.clear();
+  info = D3DXIMAGE_INFO{};
+  rect = RECT{};
+}
+
+bool CTexture::LoadFromFile(const std::string& name, bool keepSize) {
+  Release();
+  fileName = name;
+  const UINT size = keepSize ? D3DX_DEFAULT_NONPOW2 : D3DX_DEFAULT;
+  if (FAILED(D3DXCreateTextureFromFileExA(CGraphicsDevice::GetInstance().device, name.c_str(),
+                                          size, size, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                          D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info,
+                                          nullptr, &texture))) {
+    texture = nullptr;
+    info = D3DXIMAGE_INFO{};
+    return false;
+  }
+  if (FAILED(texture->GetSurfaceLevel(0, &surface))) {
+    surface = nullptr;
+    return false;
+  }
+  rect = RECT{0, 0, static_cast<LONG>(info.Width), static_cast<LONG>(info.Height)};
+  return true;
+}
+
+bool CTexture::Create(UINT width, UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                      D3DPOOL pool) {
+  Release();
+  if (FAILED(D3DXCreateTexture(CGraphicsDevice::GetInstance().device, width, height, mipLevels,
+                               usage, format, pool, &texture))) {
+    texture = nullptr;
+    return false;
+  }
+  if (FAILED(texture->GetSurfaceLevel(0, &surface))) {
+    surface = nullptr;
+    return false;
+  }
+  D3DSURFACE_DESC desc{};
+  surface->GetDesc(&desc);
+  info.Width = desc.Width;
+  info.Height = desc.Height;
+  info.Format = desc.Format;
+  info.MipLevels = texture->GetLevelCount();
+  rect = RECT{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
+  return true;
+}
+
+bool CTexture::Fill(DWORD colour, DWORD lockFlags) {
+  if (!texture) return false;
+  D3DLOCKED_RECT locked{};
+  if (FAILED(texture->LockRect(0, &locked, nullptr, lockFlags))) return false;
+  auto* row = static_cast<BYTE*>(locked.pBits);
+  for (UINT y = 0; y < info.Height; ++y, row += locked.Pitch) {
+    auto* pixels = reinterpret_cast<DWORD*>(row);
+    for (UINT x = 0; x < info.Width; ++x) pixels[x] = colour;
+  }
+  texture->UnlockRect(0);
+  return true;
+}
+
+void CTexture::SetAsRenderTarget(DWORD index) {
+  CGraphicsDevice::GetInstance().device->SetRenderTarget(index, surface);
+}

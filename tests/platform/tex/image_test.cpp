@@ -1,0 +1,139 @@
+// The CPU side of texture loading: decoding, sizes, colour keys, mip chains and
+// the refusal of bad files.
+#include <gtest/gtest.h>
+
+#include <stb/stb_image_write.h>
+
+#include <cstring>
+
+#include "platform/d3dx9/image.h"
+#include "tex_files.h"
+
+using glomp::DecodedFile;
+using glomp::Image;
+
+TEST(ImageDecode, PngGivesFileSizeAndArgbPixels) {
+  const auto bytes = texfiles::Png(3, 2, 4, [](int x, int y) {
+    return texfiles::Rgba(x * 100, y * 200, 7, x == 2 ? 0 : 255);
+  });
+  DecodedFile file;
+  std::string reason;
+  ASSERT_TRUE(glomp::DecodeImageFile(bytes, &file, &reason)) << reason;
+  EXPECT_EQ(file.info.Width, 3u);
+  EXPECT_EQ(file.info.Height, 2u);
+  EXPECT_EQ(file.info.MipLevels, 1u);
+  EXPECT_EQ(file.info.ImageFileFormat, D3DXIFF_PNG);
+  EXPECT_EQ(file.info.Format, D3DFMT_A8R8G8B8);
+  ASSERT_EQ(file.levels.size(), 1u);
+  EXPECT_EQ(file.levels[0].pixels[0], 0xFF000007u);
+  EXPECT_EQ(file.levels[0].pixels[1 * 3 + 1], 0xFF64C807u);
+  EXPECT_EQ(file.levels[0].pixels[2] >> 24, 0u);
+}
+
+TEST(ImageDecode, OpaquePngIsXrgb) {
+  const auto bytes = texfiles::Png(2, 2, 3, [](int, int) { return texfiles::Rgba(1, 2, 3, 255); });
+  DecodedFile file;
+  std::string reason;
+  ASSERT_TRUE(glomp::DecodeImageFile(bytes, &file, &reason));
+  EXPECT_EQ(file.info.Format, D3DFMT_X8R8G8B8);
+  EXPECT_FALSE(file.hasAlpha);
+}
+
+TEST(ImageDecode, EmptyTruncatedAndMalformedFilesAreRefused) {
+  const auto png = texfiles::Png(8, 8, 4, [](int x, int y) { return texfiles::Rgba(x, y, 0, 255); });
+  std::vector<std::vector<unsigned char>> bad = {
+      {},
+      std::vector<unsigned char>(png.begin(), png.begin() + 8),      // signature only
+      std::vector<unsigned char>(png.begin(), png.begin() + 40),     // cut in the header chunk
+      std::vector<unsigned char>(png.begin(), png.end() - 30),       // cut in the data
+      {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'},  // text
+  };
+  auto corrupt = png;
+  for (std::size_t i = 40; i < corrupt.size() - 12; ++i) corrupt[i] ^= 0x5A;
+  bad.push_back(corrupt);
+  for (std::size_t i = 0; i < bad.size(); ++i) {
+    DecodedFile file;
+    std::string reason;
+    EXPECT_FALSE(glomp::DecodeImageFile(bad[i], &file, &reason)) << "case " << i;
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(file.levels.empty());
+  }
+}
+
+TEST(ImageDecode, DdsCubeMapFacesAndRefusals) {
+  const auto cube = texfiles::DdsCube(4, 2, true);
+  DecodedFile file;
+  std::string reason;
+  ASSERT_TRUE(glomp::DecodeImageFile(cube, &file, &reason)) << reason;
+  EXPECT_TRUE(file.cube);
+  EXPECT_EQ(file.info.ResourceType, D3DRTYPE_CUBETEXTURE);
+  EXPECT_EQ(file.info.ImageFileFormat, D3DXIFF_DDS);
+  EXPECT_EQ(file.info.MipLevels, 2u);
+  ASSERT_EQ(file.levels.size(), 12u);
+  EXPECT_EQ(file.levels[0].pixels[0], texfiles::CubePixel(0, 0));
+  EXPECT_EQ(file.levels[2].pixels[0], texfiles::CubePixel(1, 0));  // face 1, level 0
+  EXPECT_EQ(file.levels[3].width, 2u);
+
+  auto compressed = cube;
+  compressed[4 + 76] = 0x4;  // DDPF_FOURCC
+  std::memcpy(&compressed[4 + 80], "DXT5", 4);
+  auto fiveFaces = cube;
+  fiveFaces[4 + 109] &= ~0x80;  // no negative-Z face
+  auto sixteenBit = cube;
+  sixteenBit[4 + 84] = 16;
+  auto tooManyLevels = cube;
+  tooManyLevels[4 + 24] = 9;
+  auto hugeSize = cube;
+  hugeSize[4 + 8 + 3] = 0x7F;
+  const std::vector<std::vector<unsigned char>> bad = {
+      std::vector<unsigned char>(cube.begin(), cube.begin() + 60),
+      std::vector<unsigned char>(cube.begin(), cube.end() - 1),
+      compressed, fiveFaces, sixteenBit, tooManyLevels, hugeSize};
+  for (std::size_t i = 0; i < bad.size(); ++i) {
+    DecodedFile refused;
+    EXPECT_FALSE(glomp::DecodeImageFile(bad[i], &refused, &reason)) << "case " << i;
+  }
+}
+
+TEST(ImageSizes, DefaultEnlargesToPowersOfTwoNonPow2Keeps) {
+  EXPECT_EQ(glomp::ChooseTextureSize(D3DX_DEFAULT, 300), 512u);
+  EXPECT_EQ(glomp::ChooseTextureSize(D3DX_DEFAULT, 256), 256u);
+  EXPECT_EQ(glomp::ChooseTextureSize(D3DX_DEFAULT, 1), 1u);
+  EXPECT_EQ(glomp::ChooseTextureSize(D3DX_DEFAULT_NONPOW2, 300), 300u);
+  EXPECT_EQ(glomp::ChooseTextureSize(0, 300), 300u);
+  EXPECT_EQ(glomp::ChooseTextureSize(64, 300), 64u);
+  EXPECT_EQ(glomp::FullChainLength(300, 20), 9u);  // 300,150,75,37,18,9,4,2,1
+  EXPECT_EQ(glomp::FullChainLength(1, 1), 1u);
+  EXPECT_EQ(glomp::ChooseLevelCount(D3DX_DEFAULT, 512, 256, 1), 10u);
+  EXPECT_EQ(glomp::ChooseLevelCount(0, 4, 4, 1), 3u);
+  EXPECT_EQ(glomp::ChooseLevelCount(D3DX_FROM_FILE, 4, 4, 1), 1u);
+  EXPECT_EQ(glomp::ChooseLevelCount(20, 4, 4, 1), 3u);
+}
+
+TEST(ImageFilters, ResizeKeepsFlatColourAndMipsAverage) {
+  Image flat{3, 5, std::vector<std::uint32_t>(15, 0x80FF4010u)};
+  const Image big = glomp::Resize(flat, 4, 8, D3DX_DEFAULT);
+  ASSERT_EQ(big.pixels.size(), 32u);
+  for (std::uint32_t p : big.pixels) EXPECT_EQ(p, 0x80FF4010u);
+
+  Image checker{2, 2, {0xFFFFFFFFu, 0xFF000000u, 0xFF000000u, 0xFFFFFFFFu}};
+  const Image mip = glomp::NextMipLevel(checker, D3DX_DEFAULT);
+  ASSERT_EQ(mip.width, 1u);
+  EXPECT_EQ(mip.pixels[0], 0xFF808080u);
+
+  const Image corner = glomp::Resize(checker, 3, 3, D3DX_FILTER_NONE);
+  EXPECT_EQ(corner.pixels[0], 0xFFFFFFFFu);
+  EXPECT_EQ(corner.pixels[8], 0u);
+  const Image nearest = glomp::Resize(checker, 4, 4, D3DX_FILTER_POINT);
+  EXPECT_EQ(nearest.pixels[1], 0xFFFFFFFFu);
+  EXPECT_EQ(nearest.pixels[2], 0xFF000000u);
+}
+
+TEST(ImageFilters, ColourKeyClearsOnlyExactMatches) {
+  Image image{3, 1, {0xFFFF00FFu, 0xFEFF00FFu, 0xFF00FF00u}};
+  glomp::ApplyColourKey(&image, 0xFFFF00FFu);
+  EXPECT_EQ(image.pixels[0], 0u);
+  EXPECT_EQ(image.pixels[1], 0xFEFF00FFu);
+  glomp::ApplyColourKey(&image, 0);
+  EXPECT_EQ(image.pixels[2], 0xFF00FF00u);
+}

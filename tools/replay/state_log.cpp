@@ -1,0 +1,95 @@
+#include "state_log.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "app/Application.h"
+#include "app/GraphicsDevice.h"
+#include "app/Keyboard.h"
+#include "app/Mouse.h"
+#include "app/SoundManager.h"
+
+namespace {
+
+using FieldWriter = void (*)(std::ostream&, const FrameFacts&);
+
+void Frame(std::ostream& out, const FrameFacts& facts) { out << facts.frame; }
+
+void Time(std::ostream& out, const FrameFacts& facts) { out << facts.time; }
+
+void Keys(std::ostream& out, const FrameFacts&) {
+  out << '[';
+  for (int slot = 0; slot < CKeyboard::kSlotCount; ++slot) {
+    out << (slot ? "," : "") << (g_keyboard ? g_keyboard->state[slot] : 0);
+  }
+  out << ']';
+}
+
+void MouseDx(std::ostream& out, const FrameFacts&) { out << (g_mouse ? g_mouse->dx : 0); }
+
+void MessageBoxText(std::ostream& out, const FrameFacts& facts) {
+  out << (facts.messageBox ? JsonString(*facts.messageBox) : "null");
+}
+
+void Sounds(std::ostream& out, const FrameFacts&) { out << SoundLogJson(); }
+
+struct Field {
+  const char* name;
+  FieldWriter write;
+};
+
+constexpr Field kFrameFields[] = {
+    {"frame", Frame},
+    {"time", Time},
+    {"keys", Keys},
+    {"mouse_dx", MouseDx},
+    {"messagebox", MessageBoxText},
+    {"sounds", Sounds},
+};
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+void WriteWindowLine(std::ostream& out) {
+  const CApplication& application = CApplication::GetInstance();
+  char title[256] = "";
+  GetWindowTextA(application.window, title, sizeof title);
+  const CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  const bool fullScreen = graphics.device != nullptr && !graphics.presentParams.Windowed;
+  out << "{\"window\": {\"title\": " << JsonString(title)
+      << ", \"client_width\": " << application.clientWidth
+      << ", \"client_height\": " << application.clientHeight
+      << ", \"fullscreen\": " << (fullScreen ? "true" : "false") << "}}\n";
+}
+
+void WriteFrameLine(std::ostream& out, const FrameFacts& facts) {
+  out << '{';
+  bool first = true;
+  for (const Field& field : kFrameFields) {
+    out << (first ? "" : ", ") << '"' << field.name << "\": ";
+    field.write(out, facts);
+    first = false;
+  }
+  out << "}\n";
+}
