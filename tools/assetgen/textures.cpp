@@ -449,7 +449,7 @@ Image Gate() {
 
 Image SkyPicture() {
   // Equirectangular: v = 0 straight up, v = 1 straight down; clouds wrap in u.
-  const int w = 1024, h = 512;
+  const int w = 2048, h = 1024;
   Image img(w, h);
   for (int y = 0; y < h; ++y) {
     const float v = (y + 0.5f) / h;
@@ -457,10 +457,12 @@ Image SkyPicture() {
     for (int x = 0; x < w; ++x) {
       Colour c = SkyColour(up);
       if (up > -0.05f && up < 0.75f) {
-        const float n = 0.6f * TileNoise(x * 12.0f / w, y * 24.0f / h, 12, 24, 40) +
-                        0.4f * TileNoise(x * 36.0f / w, y * 72.0f / h, 36, 72, 41);
+        // Three octaves: big puffs with crisp, lumpy edges.
+        const float n = 0.55f * TileNoise(x * 12.0f / w, y * 24.0f / h, 12, 24, 40) +
+                        0.3f * TileNoise(x * 36.0f / w, y * 72.0f / h, 36, 72, 41) +
+                        0.15f * TileNoise(x * 108.0f / w, y * 216.0f / h, 108, 216, 42);
         const float band = std::exp(-std::pow((up - 0.25f) / 0.22f, 2.0f));
-        const float cloud = std::clamp((n * band - 0.38f) * 4.0f, 0.0f, 1.0f);
+        const float cloud = std::clamp((n * band - 0.44f) * 6.0f, 0.0f, 1.0f);
         c = Mix(c, Rgb(0xFFFFFF), cloud);
       }
       c.a = 1;
