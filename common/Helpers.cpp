@@ -40,6 +40,11 @@ void SetWaveFrameSource(WaveFrameSource source) {
   waveFrameSource.store(source, std::memory_order_release);
 }
 
+int SceneFrameCount() {
+  const WaveFrameSource source = waveFrameSource.load(std::memory_order_acquire);
+  return source ? source() : 0;
+}
+
 D3DXMATRIX InterpolatePose(const D3DXMATRIX& a, const D3DXMATRIX& b, float t) {
   const D3DXQUATERNION qa = RotationOf(a);
   const D3DXQUATERNION qb = RotationOf(b);

@@ -13,6 +13,8 @@ float Wave(float amplitude, float rate, int t = -1);
 // SetWaveFrameSource(nullptr)) the counter reads as 0.
 using WaveFrameSource = int (*)();
 void SetWaveFrameSource(WaveFrameSource source);
+// The current scene's frame counter as Wave reads it (0 without a source).
+int SceneFrameCount();
 
 // The pose between A (t = 0) and B (t = 1): the rotations of A and B blended
 // along the shorter arc (D3DXQuaternionSlerp), the translations blended
