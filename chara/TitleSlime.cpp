@@ -1,0 +1,187 @@
+#include "chara/TitleSlime.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/Keyboard.h"
+#include "app/SoundManager.h"
+#include "chara/CharaLinks.h"
+#include "common/Helpers.h"
+#include "stage/MapObjectList.h"
+
+#ifdef GLOMP_TITLE_SLIME_EFFECTS
+#include "app/Application.h"
+#include "app/GraphicsDevice.h"
+#endif
+
+const D3DXVECTOR3 TitleSlime::kStart(-1.45f, 1.4f, 0.0f);
+
+namespace {
+
+constexpr int kUpSlot = 15;
+constexpr int kDownSlot = 16;
+constexpr int kJumpSound = 4;
+constexpr int kWalkSound = 6;
+constexpr int kRestart = 1;
+constexpr int kFromStart = 0;
+constexpr float kWalkFactor = 0.2f * 9.0f;  // × size: 0.09 for the title slime
+constexpr float kHopSpeed = 0.6f;
+constexpr float kDegreesToRadians = 0.017453292f;
+
+bool KeyDown(int slot) {
+  if (!g_keyboard) return false;
+  const int state = g_keyboard->state[slot];
+  return state == KEY_PRESSED || state == KEY_HELD;
+}
+
+void RequestSound(int id, int mode) {
+  if (g_soundManager) g_soundManager->Play(id, mode);
+}
+
+// The footstep falls on the frames where the pulse, printed with two decimals,
+// reads 0.25.
+bool FootstepDue() {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", Wave(0.05f, 0.1f) + 0.2f);
+  return std::atof(text) == 0.25;
+}
+
+}  // namespace
+
+TitleSlime::TitleSlime() {
+  CSlime::Reset();
+  size = kTitleSize;
+  PlaceAt(kStart);
+  hopDelay = 0;
+  D3DXMATRIX scaling;
+  D3DXMatrixScaling(&scaling, kTitleSize, kTitleSize, kTitleSize);
+  world = world * scaling;
+  PlaceAt(kStart);
+  hue = 360;
+}
+
+TitleSlime::~TitleSlime() {
+#ifdef GLOMP_TITLE_SLIME_EFFECTS
+  effects.Clear();
+#endif
+}
+
+void TitleSlime::Reset() {
+  CSlime::Reset();
+  size = kTitleSize;
+  PlaceAt(kStart);
+  hopDelay = 0;
+}
+
+void TitleSlime::Release() {
+  CSlime::Release();
+#ifdef GLOMP_TITLE_SLIME_EFFECTS
+  effects.Clear();
+#endif
+}
+
+void TitleSlime::Update() {
+  RideObject();
+  Hop();
+  Move();
+  CSlime::Update();
+  ChooseColour();
+  if (position.y < kFallOutHeight) {
+    Reset();
+    hue = std::rand() % 361;
+    colour = HueColour(hue);
+  }
+#ifdef GLOMP_TITLE_SLIME_EFFECTS
+  if (!onGround && SceneFrameCount() % kTrailEvery == 0) effects.AddTrail(position, velocity);
+  effects.Update();
+#endif
+}
+
+void TitleSlime::Hop() {
+  if (hopDelay < kWaitFrames) {
+    if (onGround) ++hopDelay;
+    return;
+  }
+  velocity.x = size * kWalkFactor;
+  if (onGround && !FloorAhead()) {
+    velocity.y = kHopSpeed;
+    onGround = false;
+    RequestSound(kJumpSound, kRestart);
+  }
+  if (onGround && FootstepDue()) RequestSound(kWalkSound, kFromStart);
+}
+
+bool TitleSlime::FloorAhead() const {
+  const MapObjectList* objects = CurrentCharaScene().objects;
+  if (!objects) return true;  // nothing to probe against: no reason to hop
+  const D3DXVECTOR3 origin(lastPosition.x, lastPosition.y + size, lastPosition.z);
+  const std::vector<int> candidates = objects->NearbyObjects(origin, kNearbyRadius);
+  const D3DXVECTOR3 down(0, -1, 0);
+  const D3DXVECTOR3 up(0, 1, 0);
+  for (int n = 4; n >= 1; --n) {
+    D3DXVECTOR3 probe = origin;
+    probe.x += size * 0.5f * static_cast<float>(n);
+    for (const int index : candidates) {
+      float distance = 0;
+      DWORD face = 0;
+      if (!objects->RayTest(index, probe, down, &distance, &face)) return false;
+      if (objects->RayTest(index, probe, up, &distance, &face)) return false;
+    }
+  }
+  return true;
+}
+
+void TitleSlime::ChooseColour() {
+  if (hopDelay < kWaitFrames) {
+    if (onGround) ++hopDelay;
+    return;
+  }
+  if (KeyDown(kUpSlot)) {
+    hue = (hue + 1) % 360;
+  } else if (KeyDown(kDownSlot)) {
+    hue = (hue - 1 + 360) % 360;
+  } else {
+    return;
+  }
+  colour = HueColour(hue);
+}
+
+D3DXCOLOR TitleSlime::HueColour(int h) {
+  if (h < 0) h = 0;
+  if (h > 359) h = 359;
+  const int sector = h / 60;
+  float channels[3];
+  for (int i = 0; i < 3; ++i) {
+    const int d = (sector + 4 * i) % 6;
+    if (d % 3 == 0) {
+      const float degrees =
+          static_cast<float>(h - 60 * sector) / 60.0f * 90.0f + static_cast<float>(d / 3) * 90.0f;
+      channels[i] = std::sin(degrees * kDegreesToRadians);
+    } else {
+      channels[i] = d < 3 ? 1.0f : 0.0f;
+    }
+  }
+  return D3DXCOLOR(channels[2], channels[1], channels[0], 1.0f);
+}
+
+void TitleSlime::Draw() {
+  CSlime::Draw();
+#ifdef GLOMP_TITLE_SLIME_EFFECTS
+  // The trails as the player draws its effects: over the frame's colour and
+  // normal targets only, reading the scene's depth.
+  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  IDirect3DDevice9* device = graphics.device;
+  if (!device) return;
+  CToonShader& toon = CApplication::GetInstance().toonShader;
+  device->SetRenderTarget(2, nullptr);
+  if (ID3DXEffect* effect = toon.GetEffect()) {
+    effect->SetTexture("DepthTex", toon.GetTargetC()->GetTexture());
+  }
+  graphics.Begin2D();
+  device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  effects.Draw();
+  graphics.End2D();
+#endif
+}
