@@ -9,7 +9,6 @@
 #include "app/GraphicsDevice.h"
 #include "glomp/headless.h"
 #include "render/ResourceCache.h"
-#include "scene/SceneLinks.h"
 #include "scene/SceneManager.h"
 #include "scene/Title.h"
 
@@ -38,8 +37,8 @@ struct TitleBench {
                                  &params, &graphics.device)))
       return;
     g_resourceCache = new CResourceCache;
+    // The manager describes its scene to the stage objects and the characters.
     g_sceneManager = new CSceneManager;
-    RegisterSceneLinks();
     // The title as the loader thread would build it, already faded in.
     g_sceneManager->current = new STitle;
     g_sceneManager->currentId = SCENE_TITLE;
@@ -49,7 +48,6 @@ struct TitleBench {
   }
 
   ~TitleBench() {
-    UnregisterSceneLinks();
     delete g_sceneManager;
     g_sceneManager = nullptr;
     delete g_resourceCache;

@@ -7,23 +7,8 @@
 #include "scene/SceneManager.h"
 #include "scene/Title.h"
 #include "stage/Stage.h"
-#include "stage/StageLinks.h"
 
 namespace {
-
-StageSceneView DescribeForStage() {
-  StageSceneView view;
-  const CSceneManager* manager = g_sceneManager;
-  if (!manager) return view;
-  view.changing = manager->changing;
-  const CScene* scene = manager->current;
-  if (!scene) return view;
-  view.sceneId = manager->currentId.load();
-  view.frameCount = scene->frameCount;
-  view.stage = scene->stage;
-  view.camera = scene->camera;
-  return view;
-}
 
 CharaSceneView DescribeForCharacters() {
   CharaSceneView view;
@@ -44,12 +29,6 @@ CharaSceneView DescribeForCharacters() {
 
 }  // namespace
 
-void RegisterSceneLinks() {
-  SetStageSceneSource(DescribeForStage);
-  SetCharaSceneSource(DescribeForCharacters);
-}
+void RegisterCharaSceneSource() { SetCharaSceneSource(DescribeForCharacters); }
 
-void UnregisterSceneLinks() {
-  SetStageSceneSource(nullptr);
-  SetCharaSceneSource(nullptr);
-}
+void UnregisterCharaSceneSource() { SetCharaSceneSource(nullptr); }

@@ -1,9 +1,8 @@
-// How the layers below the scenes see the running scene: the stage objects and
-// the characters read it through descriptions that the scene manager registers
-// here (they do not include the scenes themselves).
+// How the characters see the running scene: they read it through a description
+// that the scene manager registers here (they do not include the scenes).
 #pragma once
 
-// Registers the descriptions of the scene manager's current scene with the
-// stage and the characters; Unregister leaves both describing no scene.
-void RegisterSceneLinks();
-void UnregisterSceneLinks();
+// Registers the description of the scene manager's current scene with the
+// characters; Unregister leaves them describing no scene.
+void RegisterCharaSceneSource();
+void UnregisterCharaSceneSource();

@@ -89,7 +89,7 @@ TEST_F(FlagTest, TouchTakesTheColourBurstsAndRearmsAfterAbout110Frames) {
 }
 
 TEST_F(FlagTest, NoTouchOutOfReachOrWhileFadingTowardsAChange) {
-  PutBodyAt(FlagFoot() + D3DXVECTOR3(0.2f, 0, 0));  // exactly at reach: no overlap
+  PutBodyAt(FlagFoot() + D3DXVECTOR3(0.205f, 0, 0));  // just beyond 0.15 + 0.05
   StageFrame();
   EXPECT_FALSE(flag_->state);
   PutBodyAt(FlagFoot());
