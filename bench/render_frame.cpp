@@ -1,0 +1,182 @@
+// Milliseconds per drawing frame (CScene::Render) of a test scene at 1280 x 720
+// on the machine's GL (llvmpipe here), and the same frame split into its
+// passes: shadow pass, 3D pass, composite and 2D overlay. Each measurement
+// waits until the GPU has finished what it was given, by reading one pixel back.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "app/Application.h"
+#include "app/GraphicsDevice.h"
+#include "camera/Camera.h"
+#include "glomp/headless.h"
+#include "render/ResourceCache.h"
+#include "render/StaticMesh.h"
+#include "render/Texture.h"
+#include "scene/Scene.h"
+#include "scene/SceneManager.h"
+
+namespace {
+
+// A stretch of the game stage under the sky, seen from above and behind, with
+// the start message and a line of text over it.
+class BenchScene : public CScene {
+ public:
+  BenchScene() {
+    camera = new CCamera();
+    camera->position = D3DXVECTOR3(0.0f, 12.0f, -40.0f);
+    camera->angleX = 15.0f;
+    camera->Update();
+    sky = g_resourceCache->GetStaticMesh("./data/model/Map/Sky.x");
+    for (const char* name : {"island", "start_pad", "platform_f", "ramp", "goal_tower", "bush"}) {
+      models.push_back(g_resourceCache->GetStaticMesh(std::string("./data/model/Map/") + name + ".x"));
+    }
+    message = g_resourceCache->GetTexture("data/texture/message/start_message.png");
+  }
+
+  void DrawShadow() override {}
+
+  void Draw3D() override {
+    IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    D3DXMATRIX world;
+    D3DXMatrixScaling(&world, 10.0f, 10.0f, 10.0f);
+    device->SetTransform(D3DTS_WORLD, &world);
+    sky->Draw();
+    for (size_t i = 0; i < models.size(); ++i) {
+      D3DXMatrixTranslation(&world, -20.0f + 8.0f * static_cast<float>(i), 0.0f, 0.0f);
+      device->SetTransform(D3DTS_WORLD, &world);
+      models[i]->Draw();
+    }
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+  }
+
+  void Draw2D() override {
+    CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+    D3DXMATRIX at;
+    D3DXMatrixTranslation(&at, 200.0f, 200.0f, 0.0f);
+    graphics.DrawTexture(message, 0xFFFFFFFF, &at);
+    D3DXMatrixTranslation(&at, 20.0f, 20.0f, 0.0f);
+    graphics.DrawString("render_frame bench", 0xFFFFFFFF, &at);
+  }
+
+  CStaticMesh* sky = nullptr;
+  std::vector<CStaticMesh*> models;
+  CTexture* message = nullptr;
+};
+
+BenchScene* g_scene = nullptr;
+IDirect3DSurface9* g_pixelTarget = nullptr;  // 1 x 1 render target
+IDirect3DSurface9* g_pixelCopy = nullptr;    // its system-memory copy
+
+// Returns once everything drawn so far into the back buffer is finished.
+void WaitForGpu() {
+  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  const RECT corner = {0, 0, 1, 1};
+  graphics.device->StretchRect(graphics.backBuffer, &corner, g_pixelTarget, nullptr,
+                               D3DTEXF_POINT);
+  graphics.device->GetRenderTargetData(g_pixelTarget, g_pixelCopy);
+}
+
+void BM_RenderFrame(benchmark::State& state) {
+  for (auto _ : state) {
+    g_scene->Render();
+    WaitForGpu();
+  }
+}
+BENCHMARK(BM_RenderFrame)->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// The frame's passes one by one: everything before a pass runs untimed. A fixed
+// number of frames keeps the run short (the untimed parts cost as much again).
+enum class Pass { Shadow, Scene3D, Composite, Overlay2D };
+
+void BeginFrame() {
+  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  graphics.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
+                         0xFF0000FF, 1.0f, 0);
+  graphics.device->BeginScene();
+  g_scene->camera->SetView(&g_scene->view, graphics.device);
+}
+
+void RunPass(Pass pass) {
+  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  switch (pass) {
+    case Pass::Shadow:
+      g_scene->DrawShadow();
+      break;
+    case Pass::Scene3D:
+      g_scene->Draw3D();
+      graphics.device->SetRenderTarget(0, graphics.backBuffer);
+      graphics.device->SetDepthStencilSurface(graphics.depthSurface);
+      break;
+    case Pass::Composite:
+      graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
+      graphics.sprite->End();
+      break;
+    case Pass::Overlay2D:
+      graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
+      g_scene->Draw2D();
+      graphics.sprite->End();
+      break;
+  }
+}
+
+void BM_Pass(benchmark::State& state, Pass pass) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    BeginFrame();
+    WaitForGpu();
+    state.ResumeTiming();
+    RunPass(pass);
+    WaitForGpu();
+    state.PauseTiming();
+    CGraphicsDevice::GetInstance().device->EndScene();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK_CAPTURE(BM_Pass, shadow, Pass::Shadow)->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK_CAPTURE(BM_Pass, scene3d, Pass::Scene3D)->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK_CAPTURE(BM_Pass, composite, Pass::Composite)->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK_CAPTURE(BM_Pass, overlay2d, Pass::Overlay2D)->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// The cost of the wait itself, to subtract from the numbers above.
+void BM_WaitOnly(benchmark::State& state) {
+  for (auto _ : state) WaitForGpu();
+}
+BENCHMARK(BM_WaitOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  glomp::headless::Enable();
+  glomp::headless::QueueAnswer(0, glomp::headless::Answer::No);  // windowed, 1280 x 720
+  CApplication& application = CApplication::GetInstance();
+  if (!application.Init(GetModuleHandleA(nullptr), 1280, 720)) {
+    std::fprintf(stderr, "bench_render_frame: the game could not start\n");
+    return 1;
+  }
+  IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
+  device->CreateRenderTarget(1, 1, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &g_pixelTarget,
+                             nullptr);
+  device->CreateOffscreenPlainSurface(1, 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_pixelCopy,
+                                      nullptr);
+  // The scene manager's own fade is over before the bench scene is drawn.
+  g_sceneManager->fading = false;
+  g_scene = new BenchScene();
+
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+
+  delete g_scene;
+  if (g_pixelCopy) g_pixelCopy->Release();
+  if (g_pixelTarget) g_pixelTarget->Release();
+  application.Shutdown();
+  return 0;
+}
