@@ -88,6 +88,10 @@ void CScene::Render() {
 #endif
   device->SetRenderTarget(0, graphics.backBuffer);
   device->SetDepthStencilSurface(graphics.depthSurface);
+#ifdef GLOMP_SCENE_HAS_EFFECTS
+  // The edge overlay is made from the normal and depth targets of this frame.
+  application.edgeShader.DrawEdges(application.toonShader);
+#endif
 
   // The 3D image reaches the back buffer only here, as a full-screen sprite,
   // with the edge image laid over it.
@@ -95,8 +99,8 @@ void CScene::Render() {
   D3DXMatrixIdentity(&identity);
   if (graphics.sprite) graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
 #ifdef GLOMP_SCENE_HAS_EFFECTS
-  graphics.DrawTexture(&application.toonShader.targetA, kOpaqueWhite, &identity);
-  graphics.DrawTexture(&application.edgeShader.edgeTarget, kOpaqueWhite, &identity);
+  graphics.DrawTexture(application.toonShader.GetTargetA(), kOpaqueWhite, &identity);
+  graphics.DrawTexture(application.edgeShader.GetEdgeTarget(), kOpaqueWhite, &identity);
 #endif
   Draw2D();
   if (g_sceneManager) g_sceneManager->DrawFade();
