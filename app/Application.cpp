@@ -99,6 +99,12 @@ bool CApplication::Init(HINSTANCE instanceHandle, int width, int height) {
   g_sceneManager->LoadScene();
   // The effect objects are initialised here, in this order: toonShader, shadowMap,
   // blurShader, edgeShader, environmentMap.
+  // An effect file that fails shows its compile error box and the game goes on without it.
+  toonShader.Create();
+  shadowMap.Create();
+  blurShader.Create();
+  edgeShader.Create();
+  environmentMap.Create();
   return true;
 }
 
@@ -147,6 +153,11 @@ void CApplication::Shutdown() {
   DeleteAndClear(g_loadFlag);
   // Then the effects: toonShader's effect and its five textures, shadowMap's
   // effect, blurShader, edgeShader, environmentMap.
+  toonShader.Destroy();  // its effect, then its five textures
+  shadowMap.Destroy();   // with its target and depth surface, before the device goes
+  blurShader.Destroy();
+  edgeShader.Destroy();
+  environmentMap.Destroy();
   CGraphicsDevice::GetInstance().Release();
 }
 
