@@ -11,12 +11,6 @@
 #define GLOMP_SCENE_OWNS_STAGE 1
 #endif
 
-// The effect objects (toon shading with its scene targets, shadow map, edge
-// overlay) live in the application once the rendering library has them.
-#if __has_include("render/ToonShader.h")
-#define GLOMP_SCENE_HAS_EFFECTS 1
-#endif
-
 namespace {
 constexpr D3DCOLOR kClearBlue = 0xFF0000FF;
 constexpr D3DCOLOR kOpaqueWhite = 0xFFFFFFFF;
@@ -64,44 +58,34 @@ void CScene::Render() {
   CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
   IDirect3DDevice9* device = graphics.device;
   if (device == nullptr) return;
-#ifdef GLOMP_SCENE_HAS_EFFECTS
   CApplication& application = CApplication::GetInstance();
-#endif
 
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kClearBlue,
                 1.0f, 0);
   device->BeginScene();
 
   if (camera) camera->SetView(&view, device);
-#ifdef GLOMP_SCENE_HAS_EFFECTS
   application.toonShader.SetFrameParameters();
-#endif
 
   DrawShadow();
-#ifdef GLOMP_SCENE_HAS_EFFECTS
   application.toonShader.SetShadowParameters(application.shadowMap);
+
+  // Everything the scene draws in 3D lands in the toon effect's three targets.
   application.toonShader.BeginSceneTargets();
-#endif
   Draw3D();
-#ifdef GLOMP_SCENE_HAS_EFFECTS
   application.toonShader.EndSceneTargets();
-#endif
   device->SetRenderTarget(0, graphics.backBuffer);
   device->SetDepthStencilSurface(graphics.depthSurface);
-#ifdef GLOMP_SCENE_HAS_EFFECTS
   // The edge overlay is made from the normal and depth targets of this frame.
   application.edgeShader.DrawEdges(application.toonShader);
-#endif
 
   // The 3D image reaches the back buffer only here, as a full-screen sprite,
   // with the edge image laid over it.
   D3DXMATRIX identity;
   D3DXMatrixIdentity(&identity);
   if (graphics.sprite) graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
-#ifdef GLOMP_SCENE_HAS_EFFECTS
   graphics.DrawTexture(application.toonShader.GetTargetA(), kOpaqueWhite, &identity);
   graphics.DrawTexture(application.edgeShader.GetEdgeTarget(), kOpaqueWhite, &identity);
-#endif
   Draw2D();
   if (g_sceneManager) g_sceneManager->DrawFade();
   if (graphics.sprite) graphics.sprite->End();
