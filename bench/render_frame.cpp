@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@
 #include "app/GraphicsDevice.h"
 #include "camera/Camera.h"
 #include "glomp/headless.h"
+#include "render/MeshObject.h"
 #include "render/ResourceCache.h"
+#include "render/SkinMesh.h"
 #include "render/StaticMesh.h"
 #include "render/Texture.h"
 #include "scene/Scene.h"
@@ -22,37 +25,75 @@
 
 namespace {
 
-// A stretch of the game stage under the sky, seen from above and behind, with
-// the start message and a line of text over it.
+// A stretch of the game stage under the sky with the slime on the island, seen
+// from above and behind; the models and the slime cast shadows; the start
+// message and a line of text over it.
 class BenchScene : public CScene {
  public:
   BenchScene() {
     camera = new CCamera();
-    camera->position = D3DXVECTOR3(0.0f, 12.0f, -40.0f);
+    camera->position = D3DXVECTOR3(0.0f, 6.0f, -22.0f);
     camera->angleX = 15.0f;
     camera->Update();
     sky = g_resourceCache->GetStaticMesh("./data/model/Map/Sky.x");
     for (const char* name : {"island", "start_pad", "platform_f", "ramp", "goal_tower", "bush"}) {
-      models.push_back(g_resourceCache->GetStaticMesh(std::string("./data/model/Map/") + name + ".x"));
+      models.push_back(
+          g_resourceCache->GetStaticMesh(std::string("./data/model/Map/") + name + ".x"));
     }
+    slimeMesh = g_resourceCache->GetSkinMesh("./data/model/Character/Player/slime9.x");
+    slime.Init(slimeMesh);
+    D3DXMatrixTranslation(&slimeWorld, 0.0f, 1.0f, -6.0f);
+    slime.Update(slimeWorld);
     message = g_resourceCache->GetTexture("data/texture/message/start_message.png");
   }
 
-  void DrawShadow() override {}
+  D3DXMATRIX ModelWorld(size_t i) const {
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, -20.0f + 8.0f * static_cast<float>(i), 0.0f, 0.0f);
+    return world;
+  }
+
+  void DrawShadow() override {
+    CShadowMap& shadowMap = CApplication::GetInstance().shadowMap;
+    const D3DXVECTOR3 focus(0.0f, 0.0f, 0.0f);
+    D3DLIGHT9 light;
+    CGraphicsDevice::GetInstance().GetLight(&light, 0);
+    const D3DXVECTOR3 direction(light.Direction.x, light.Direction.y, light.Direction.z);
+    const D3DXVECTOR3 eye = focus - 50.0f * direction;
+    shadowMap.BeginShadowPass(&eye);
+    DrawShadowCasters();
+    shadowMap.EndShadowPass();
+  }
+
+  void DrawShadowCasters() override {
+    CShadowMap& shadowMap = CApplication::GetInstance().shadowMap;
+    if (!shadowMap.GetEffect()) return;
+    for (size_t i = 0; i < models.size(); ++i) {
+      const D3DXMATRIX world = ModelWorld(i);
+      shadowMap.GetEffect()->SetMatrix("mW", &world);
+      shadowMap.DrawStaticMesh(models[i]);
+    }
+    shadowMap.DrawSkinned(&slime, slimeWorld);
+  }
 
   void Draw3D() override {
     IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
+    CToonShader& toon = CApplication::GetInstance().toonShader;
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     D3DXMATRIX world;
     D3DXMatrixScaling(&world, 10.0f, 10.0f, 10.0f);
     device->SetTransform(D3DTS_WORLD, &world);
     sky->Draw();
-    for (size_t i = 0; i < models.size(); ++i) {
-      D3DXMatrixTranslation(&world, -20.0f + 8.0f * static_cast<float>(i), 0.0f, 0.0f);
-      device->SetTransform(D3DTS_WORLD, &world);
-      models[i]->Draw();
-    }
     device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    if (!toon.GetEffect()) return;
+    for (size_t i = 0; i < models.size(); ++i) {
+      world = ModelWorld(i);
+      toon.GetEffect()->SetMatrix("mW", &world);
+      toon.DrawStaticMesh(models[i]);
+    }
+    const D3DXCOLOR cyan(0.0f, 1.0f, 1.0f, 1.0f);
+    toon.DrawSkinned(&slime, slimeWorld, &cyan);
+    toon.DrawOutline(&slime, slimeWorld, &cyan);
   }
 
   void Draw2D() override {
@@ -66,6 +107,9 @@ class BenchScene : public CScene {
 
   CStaticMesh* sky = nullptr;
   std::vector<CStaticMesh*> models;
+  std::shared_ptr<Korvex::CSkinMesh> slimeMesh;
+  Korvex::CMeshObject slime;
+  D3DXMATRIX slimeWorld;
   CTexture* message = nullptr;
 };
 
@@ -100,10 +144,12 @@ void BeginFrame() {
                          0xFF0000FF, 1.0f, 0);
   graphics.device->BeginScene();
   g_scene->camera->SetView(&g_scene->view, graphics.device);
+  CApplication::GetInstance().toonShader.SetFrameParameters();
 }
 
 void RunPass(Pass pass) {
   CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  CApplication& application = CApplication::GetInstance();
   D3DXMATRIX identity;
   D3DXMatrixIdentity(&identity);
   switch (pass) {
@@ -111,17 +157,24 @@ void RunPass(Pass pass) {
       g_scene->DrawShadow();
       break;
     case Pass::Scene3D:
+      application.toonShader.SetShadowParameters(application.shadowMap);
+      application.toonShader.BeginSceneTargets();
       g_scene->Draw3D();
+      application.toonShader.EndSceneTargets();
       graphics.device->SetRenderTarget(0, graphics.backBuffer);
       graphics.device->SetDepthStencilSurface(graphics.depthSurface);
       break;
-    case Pass::Composite:
+    case Pass::Composite:  // the edge pass and the two full-screen sprites
+      application.edgeShader.DrawEdges(application.toonShader);
       graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
+      graphics.DrawTexture(application.toonShader.GetTargetA(), 0xFFFFFFFF, &identity);
+      graphics.DrawTexture(application.edgeShader.GetEdgeTarget(), 0xFFFFFFFF, &identity);
       graphics.sprite->End();
       break;
-    case Pass::Overlay2D:
+    case Pass::Overlay2D:  // the scene's overlay and the fade
       graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
       g_scene->Draw2D();
+      g_sceneManager->DrawFade();
       graphics.sprite->End();
       break;
   }
@@ -151,6 +204,28 @@ void BM_WaitOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_WaitOnly)->Unit(benchmark::kMillisecond);
 
+void SaveFrame(const char* path) {
+  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  IDirect3DSurface9* copy = nullptr;
+  graphics.device->CreateOffscreenPlainSurface(1280, 720, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                               &copy, nullptr);
+  D3DLOCKED_RECT locked;
+  if (copy && SUCCEEDED(graphics.device->GetRenderTargetData(graphics.backBuffer, copy)) &&
+      SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+    std::vector<unsigned char> rgb(1280 * 720 * 3);
+    for (int y = 0; y < 720; ++y) {
+      const auto* row = static_cast<const unsigned char*>(locked.pBits) + y * locked.Pitch;
+      for (int x = 0; x < 1280; ++x) {
+        unsigned char* out = &rgb[(y * 1280 + x) * 3];
+        out[0] = row[x * 4 + 2], out[1] = row[x * 4 + 1], out[2] = row[x * 4];
+      }
+    }
+    copy->UnlockRect();
+    glomp::headless::WritePngRgb(path, 1280, 720, rgb.data());
+  }
+  if (copy) copy->Release();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,10 +241,16 @@ int main(int argc, char** argv) {
                              nullptr);
   device->CreateOffscreenPlainSurface(1, 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_pixelCopy,
                                       nullptr);
-  // The scene manager's own fade is over before the bench scene is drawn.
+  // A frame of play: the start-up fade is over.
   g_sceneManager->fading = false;
   g_scene = new BenchScene();
 
+  // --frame-png FILE: one frame of the bench scene as a picture, to look at.
+  if (argc == 3 && std::string(argv[1]) == "--frame-png") {
+    g_scene->Render();
+    SaveFrame(argv[2]);
+    argc = 1;
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
