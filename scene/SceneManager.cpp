@@ -17,6 +17,12 @@
 #include "scene/Scene.h"
 #include "scene/TitlePlaceholder.h"
 
+// The stage library reads the running scene through a function of ours.
+#if __has_include("stage/StageLinks.h")
+#include "stage/StageLinks.h"
+#define GLOMP_SCENE_LINKS_STAGE 1
+#endif
+
 CSceneManager* g_sceneManager = nullptr;
 CSceneManager::SceneBuilder CSceneManager::sceneBuilder = nullptr;
 
@@ -33,6 +39,20 @@ int CurrentSceneFrame() {
   const CSceneManager* manager = g_sceneManager;
   return manager && manager->current ? manager->current->frameCount : 0;
 }
+
+#ifdef GLOMP_SCENE_LINKS_STAGE
+StageSceneView DescribeSceneForStage() {
+  StageSceneView view;
+  const CSceneManager* manager = g_sceneManager;
+  if (manager == nullptr || manager->current == nullptr) return view;
+  view.sceneId = manager->currentId;
+  view.frameCount = manager->current->frameCount;
+  view.changing = manager->changing;
+  view.stage = manager->current->stage;
+  view.camera = manager->current->camera;
+  return view;
+}
+#endif
 
 CScene* BuildScene(int id) {
   switch (id) {
@@ -70,10 +90,16 @@ CSceneManager::CSceneManager()
                       1.0f);
   }
   SetWaveFrameSource(CurrentSceneFrame);
+#ifdef GLOMP_SCENE_LINKS_STAGE
+  SetStageSceneSource(DescribeSceneForStage);
+#endif
 }
 
 CSceneManager::~CSceneManager() {
   SetWaveFrameSource(nullptr);
+#ifdef GLOMP_SCENE_LINKS_STAGE
+  SetStageSceneSource(nullptr);
+#endif
   delete current;
   current = nullptr;
   currentId = -1;
