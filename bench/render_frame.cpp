@@ -114,17 +114,41 @@ class BenchScene : public CScene {
 };
 
 BenchScene* g_scene = nullptr;
-IDirect3DSurface9* g_pixelTarget = nullptr;  // 1 x 1 render target
-IDirect3DSurface9* g_pixelCopy = nullptr;    // its system-memory copy
+// One pixel of a surface copied into a 1 x 1 target of its format and read
+// back: this returns only when everything drawn into that surface is finished.
+struct PixelProbe {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  IDirect3DSurface9* target = nullptr;
+  IDirect3DSurface9* copy = nullptr;
+};
+std::vector<PixelProbe> g_probes;
 
-// Returns once everything drawn so far into the back buffer is finished.
-void WaitForGpu() {
-  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+void WaitFor(IDirect3DSurface9* surface) {
+  if (surface == nullptr) return;
+  IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
+  D3DSURFACE_DESC desc;
+  surface->GetDesc(&desc);
+  PixelProbe* probe = nullptr;
+  for (PixelProbe& p : g_probes) {
+    if (p.format == desc.Format) probe = &p;
+  }
+  if (probe == nullptr) {
+    PixelProbe made;
+    made.format = desc.Format;
+    device->CreateRenderTarget(1, 1, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE, &made.target,
+                               nullptr);
+    device->CreateOffscreenPlainSurface(1, 1, desc.Format, D3DPOOL_SYSTEMMEM, &made.copy,
+                                        nullptr);
+    g_probes.push_back(made);
+    probe = &g_probes.back();
+  }
   const RECT corner = {0, 0, 1, 1};
-  graphics.device->StretchRect(graphics.backBuffer, &corner, g_pixelTarget, nullptr,
-                               D3DTEXF_POINT);
-  graphics.device->GetRenderTargetData(g_pixelTarget, g_pixelCopy);
+  device->StretchRect(surface, &corner, probe->target, nullptr, D3DTEXF_POINT);
+  device->GetRenderTargetData(probe->target, probe->copy);
 }
+
+// Waits for the back buffer (the whole frame ends there).
+void WaitForGpu() { WaitFor(CGraphicsDevice::GetInstance().backBuffer); }
 
 void BM_RenderFrame(benchmark::State& state) {
   for (auto _ : state) {
@@ -180,14 +204,34 @@ void RunPass(Pass pass) {
   }
 }
 
+// Waits for what the pass drew into: the shadow map, the three scene targets,
+// or the back buffer.
+void WaitForPassOutput(Pass pass) {
+  CApplication& application = CApplication::GetInstance();
+  switch (pass) {
+    case Pass::Shadow:
+      WaitFor(application.shadowMap.GetShadowTarget()->surface);
+      break;
+    case Pass::Scene3D:
+      WaitFor(application.toonShader.GetTargetA()->surface);
+      WaitFor(application.toonShader.GetTargetB()->surface);
+      WaitFor(application.toonShader.GetTargetC()->surface);
+      break;
+    case Pass::Composite:
+    case Pass::Overlay2D:
+      WaitForGpu();
+      break;
+  }
+}
+
 void BM_Pass(benchmark::State& state, Pass pass) {
   for (auto _ : state) {
     state.PauseTiming();
     BeginFrame();
-    WaitForGpu();
+    for (Pass before : {Pass::Shadow, Pass::Scene3D, Pass::Composite}) WaitForPassOutput(before);
     state.ResumeTiming();
     RunPass(pass);
-    WaitForGpu();
+    WaitForPassOutput(pass);
     state.PauseTiming();
     CGraphicsDevice::GetInstance().device->EndScene();
     state.ResumeTiming();
@@ -236,11 +280,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_render_frame: the game could not start\n");
     return 1;
   }
-  IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
-  device->CreateRenderTarget(1, 1, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &g_pixelTarget,
-                             nullptr);
-  device->CreateOffscreenPlainSurface(1, 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_pixelCopy,
-                                      nullptr);
   // A frame of play: the start-up fade is over.
   g_sceneManager->fading = false;
   g_scene = new BenchScene();
@@ -256,8 +295,10 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
 
   delete g_scene;
-  if (g_pixelCopy) g_pixelCopy->Release();
-  if (g_pixelTarget) g_pixelTarget->Release();
+  for (PixelProbe& probe : g_probes) {
+    if (probe.copy) probe.copy->Release();
+    if (probe.target) probe.target->Release();
+  }
   application.Shutdown();
   return 0;
 }
