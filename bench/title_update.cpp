@@ -6,6 +6,10 @@
 // whole round.
 #include <benchmark/benchmark.h>
 
+#include "chara/TitleSlime.h"
+
+#ifdef GLOMP_TITLE_PARTS
+
 #include "app/GraphicsDevice.h"
 #include "glomp/headless.h"
 #include "render/ResourceCache.h"
@@ -75,5 +79,6 @@ void BM_TitleUpdate(benchmark::State& state) {
 BENCHMARK(BM_TitleUpdate)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+#endif  // GLOMP_TITLE_PARTS
 
 BENCHMARK_MAIN();

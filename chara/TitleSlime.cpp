@@ -1,5 +1,6 @@
 #include "chara/TitleSlime.h"
 
+#ifdef GLOMP_TITLE_PARTS
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -185,3 +186,5 @@ void TitleSlime::Draw() {
   graphics.End2D();
 #endif
 }
+
+#endif  // GLOMP_TITLE_PARTS

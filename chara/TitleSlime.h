@@ -5,6 +5,15 @@
 #pragma once
 #include <d3dx9math.h>
 
+// The title slime is built on the slime body and reads the stage; until both
+// are in the tree, the title slime and everything built on it (the title scene,
+// the flag's touch) are left out of the build.
+#if __has_include("chara/Slime.h") && __has_include("chara/CharaLinks.h") && \
+    __has_include("stage/Stage.h")
+#define GLOMP_TITLE_PARTS 1
+#endif
+
+#ifdef GLOMP_TITLE_PARTS
 #include "chara/Slime.h"
 
 #if __has_include("chara/CharaEffects.h")
@@ -50,3 +59,4 @@ class TitleSlime : public CSlime {
   static constexpr int kTrailEvery = 5;
   static const D3DXVECTOR3 kStart;
 };
+#endif  // GLOMP_TITLE_PARTS

@@ -1,8 +1,10 @@
 #include "scene/SceneLinks.h"
 
+#include "chara/TitleSlime.h"
+
+#ifdef GLOMP_TITLE_PARTS
 #include "camera/Camera.h"
 #include "chara/CharaLinks.h"
-#include "chara/TitleSlime.h"
 #include "scene/Scene.h"
 #include "scene/SceneManager.h"
 #include "scene/Title.h"
@@ -32,3 +34,9 @@ CharaSceneView DescribeForCharacters() {
 void RegisterCharaSceneSource() { SetCharaSceneSource(DescribeForCharacters); }
 
 void UnregisterCharaSceneSource() { SetCharaSceneSource(nullptr); }
+
+#else
+// Without the characters there is nobody to describe the scene to.
+void RegisterCharaSceneSource() {}
+void UnregisterCharaSceneSource() {}
+#endif  // GLOMP_TITLE_PARTS

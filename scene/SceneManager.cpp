@@ -15,6 +15,8 @@
 #include "scene/LoadFlag.h"
 #include "scene/Result.h"
 #include "scene/Scene.h"
+#include "scene/SceneLinks.h"
+#include "scene/Title.h"
 #include "scene/TitlePlaceholder.h"
 
 // The stage library reads the running scene through a function of ours.
@@ -56,10 +58,15 @@ StageSceneView DescribeSceneForStage() {
 
 CScene* BuildScene(int id) {
   switch (id) {
-    // Until the title scene exists, a stand-in with the title's camera, light
-    // and sky is built in its place.
+#ifdef GLOMP_TITLE_PARTS
+    case SCENE_TITLE: return new STitle();
+#else
+    // Until the slime body and the stage are in the tree, a stand-in with the
+    // title's camera, light and sky is built in the title's place.
     case SCENE_TITLE: return new STitlePlaceholder();
-    // Until the game scene exists, the result scene stands in for it.
+#endif
+    // Until the game scene exists, the result scene is built in its place, so
+    // that Enter and Space on the title lead somewhere.
     case SCENE_GAME: return new SResult();
     case SCENE_RESULT: return new SResult();
     default: return nullptr;
@@ -93,6 +100,8 @@ CSceneManager::CSceneManager()
 #ifdef GLOMP_SCENE_LINKS_STAGE
   SetStageSceneSource(DescribeSceneForStage);
 #endif
+  // The characters see the running scene through this manager too.
+  RegisterCharaSceneSource();
 }
 
 CSceneManager::~CSceneManager() {
@@ -100,6 +109,7 @@ CSceneManager::~CSceneManager() {
 #ifdef GLOMP_SCENE_LINKS_STAGE
   SetStageSceneSource(nullptr);
 #endif
+  UnregisterCharaSceneSource();
   delete current;
   current = nullptr;
   currentId = -1;

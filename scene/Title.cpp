@@ -1,5 +1,6 @@
 #include "scene/Title.h"
 
+#ifdef GLOMP_TITLE_PARTS
 #include "app/Application.h"
 #include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
@@ -106,3 +107,5 @@ void STitle::Draw3D() {
 }
 
 void STitle::Draw2D() { pressEnter->Draw(); }
+
+#endif  // GLOMP_TITLE_PARTS

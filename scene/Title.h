@@ -4,6 +4,9 @@
 // slime had when the title was built, Space with its current colour; Escape
 // asks whether to quit.
 #pragma once
+#include "chara/TitleSlime.h"
+
+#ifdef GLOMP_TITLE_PARTS
 #include "scene/Scene.h"
 
 class CPulsingPicture;
@@ -29,3 +32,4 @@ class STitle : public CScene {
   CPulsingPicture* pressEnter;  // owned
   TitleSlime* titleSlime;       // owned
 };
+#endif  // GLOMP_TITLE_PARTS

@@ -1,6 +1,8 @@
 // The title flag's touch, its waving cloth and its drawing.
-#include "stage/MOS_Flag.h"
+#include "chara/TitleSlime.h"
 
+#ifdef GLOMP_TITLE_PARTS
+#include "stage/MOS_Flag.h"
 #include "app/Application.h"
 #include "app/GraphicsDevice.h"
 #include "camera/Camera.h"
@@ -101,3 +103,5 @@ void MOS_Flag::Draw() {
   }
   MapObjectStruct::Draw();
 }
+
+#endif  // GLOMP_TITLE_PARTS

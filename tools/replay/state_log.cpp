@@ -8,8 +8,11 @@
 #include "app/Keyboard.h"
 #include "app/Mouse.h"
 #include "app/SoundManager.h"
+#include "camera/Camera.h"
+#include "chara/TitleSlime.h"
 #include "scene/Scene.h"
 #include "scene/SceneManager.h"
+#include "scene/Title.h"
 
 namespace {
 
@@ -59,6 +62,46 @@ void LoadingFrames(std::ostream& out, const FrameFacts&) {
   out << (g_sceneManager ? g_sceneManager->loadingFrames.load() : 0);
 }
 
+void Vector3(std::ostream& out, const D3DXVECTOR3& v) {
+  out << '[' << v.x << ", " << v.y << ", " << v.z << ']';
+}
+
+// The title slime while a title scene runs, null otherwise.
+void TitleSlimeState(std::ostream& out, const FrameFacts&) {
+#ifdef GLOMP_TITLE_PARTS
+  const STitle* title =
+      g_sceneManager ? dynamic_cast<const STitle*>(g_sceneManager->current) : nullptr;
+  const TitleSlime* slime = title ? title->titleSlime : nullptr;
+  if (slime) {
+    const D3DXCOLOR& c = slime->colour;
+    out << "{\"position\": ";
+    Vector3(out, slime->position);
+    out << ", \"velocity\": ";
+    Vector3(out, slime->velocity);
+    out << ", \"on_ground\": " << (slime->onGround ? "true" : "false")
+        << ", \"hue\": " << slime->hue << ", \"colour\": [" << c.r << ", " << c.g << ", " << c.b
+        << ", " << c.a << "], \"hop_delay\": " << slime->hopDelay << '}';
+    return;
+  }
+#endif
+  out << "null";
+}
+
+// The world translation of the current scene's camera; null without one.
+void CameraTranslation(std::ostream& out, const FrameFacts&) {
+  const CScene* scene = g_sceneManager ? g_sceneManager->current : nullptr;
+  if (!scene || !scene->camera) {
+    out << "null";
+    return;
+  }
+  const D3DXMATRIX& world = scene->camera->world;
+  Vector3(out, D3DXVECTOR3(world._41, world._42, world._43));
+}
+
+void QuitRequested(std::ostream& out, const FrameFacts&) {
+  out << (CApplication::GetInstance().quitRequested ? "true" : "false");
+}
+
 struct Field {
   const char* name;
   FieldWriter write;
@@ -77,6 +120,9 @@ constexpr Field kFrameFields[] = {
     {"changing", Changing},
     {"frame_count", FrameCount},
     {"loading_frames", LoadingFrames},
+    {"title_slime", TitleSlimeState},
+    {"camera", CameraTranslation},
+    {"quit_requested", QuitRequested},
 };
 
 }  // namespace

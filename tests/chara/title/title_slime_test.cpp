@@ -1,5 +1,8 @@
 // The title slime: its colour wheel, the Up and Down keys, and its walk across
 // the title stage with the hop at the edge and the return after the fall.
+#include "chara/TitleSlime.h"
+
+#ifdef GLOMP_TITLE_PARTS
 #include <cmath>
 #include <cstdlib>
 
@@ -148,3 +151,5 @@ TEST_F(TitleWorldTest, WaitsWalksHopsFallsOutAndReturns) {
 }
 
 }  // namespace
+
+#endif  // GLOMP_TITLE_PARTS
