@@ -33,8 +33,9 @@ CursorState& C() {
 
 // Called with the lock held.
 void ApplyCapture(CursorState& c) {
-  const bool want = !headless::IsEnabled() && c.windowFocused && !c.suspended &&
-                    c.displayCount < 0 && SDL_WasInit(SDL_INIT_VIDEO) != 0;
+  const bool want = PointerCaptureWanted(headless::IsEnabled(), c.windowFocused, c.suspended,
+                                         c.displayCount) &&
+                    SDL_WasInit(SDL_INIT_VIDEO) != 0;
   if (want == c.captured) return;
   if (SDL_SetRelativeMouseMode(want ? SDL_TRUE : SDL_FALSE) != 0 && want) return;
   c.captured = want;
@@ -92,6 +93,11 @@ bool RealKeyDown(int vk) {
 }
 
 }  // namespace
+
+bool PointerCaptureWanted(bool headlessRun, bool windowFocused, bool messageBoxOpen,
+                          int cursorDisplayCount) {
+  return !headlessRun && windowFocused && !messageBoxOpen && cursorDisplayCount < 0;
+}
 
 void MoveVirtualCursor(int dx, int dy) {
   CursorState& c = C();

@@ -17,6 +17,10 @@ std::string ShiftJisToUtf8(const char* text);
 // Pointer capture (relative mouse mode) follows the window focus: the game may
 // hold the pointer only while one of its windows has the focus.
 void SetWindowFocused(bool focused);
+// Whether the pointer is held: only for a hidden cursor over a focused game
+// window with no message box open, and never in a headless run.
+bool PointerCaptureWanted(bool headlessRun, bool windowFocused, bool messageBoxOpen,
+                          int cursorDisplayCount);
 // A message box needs the pointer; these release and re-take it around one.
 void SuspendPointerCapture();
 void ResumePointerCapture();

@@ -155,7 +155,7 @@ void PumpSdlEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (event.type == SDL_QUIT) {
-      // An interrupt (Ctrl+C or the session ending): ask the first window to close.
+      // The session is ending: ask the first window to close.
       Registry& r = R();
       std::lock_guard lock(r.mutex);
       if (!r.windows.empty()) Enqueue({Handle(r.windows.front().get()), WM_CLOSE, 0, 0, 0, {}});
@@ -232,6 +232,9 @@ bool EnsureVideo() {
   if (headless::IsEnabled()) setenv("SDL_VIDEODRIVER", "offscreen", 1);
   // Closing the last window is the game's decision (WM_CLOSE), not SDL's.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Ctrl+C and kill end the process as usual: turned into a close request they
+  // would meet a quit question that cannot be shown without a display.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 

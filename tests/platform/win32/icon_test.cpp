@@ -144,3 +144,4 @@ TEST(Icon, WindowClassCarriesItsIcon) {
 }
 
 }  // namespace
+

@@ -22,7 +22,9 @@ class ReplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists("replay")) GTEST_SKIP() << "replay is not built";
-    directory = fs::path(testing::TempDir()) / "replay_test";
+    // ctest runs the cases of this file side by side: each gets its own folder.
+    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    directory = fs::path(testing::TempDir()) / ("replay_" + name);
     fs::remove_all(directory);
     fs::create_directories(directory);
   }
