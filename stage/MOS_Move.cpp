@@ -77,9 +77,16 @@ void MOS_Move::Update() {
   D3DXMatrixTranslation(&offset, displacement.x, displacement.y, displacement.z);
 
   D3DXMATRIX old;
-  D3DXMatrixInverse(&old, nullptr, &world);
+  const bool invertible = D3DXMatrixInverse(&old, nullptr, &world) != nullptr;
+  const D3DXVECTOR3 before(world._41, world._42, world._43);
   world = baseWorld * offset;
-  motion = old * world;
+  if (invertible) {
+    motion = old * world;
+  } else {
+    // A block scaled to nothing in one axis: carry riders by the step alone.
+    D3DXMatrixTranslation(&motion, world._41 - before.x, world._42 - before.y,
+                          world._43 - before.z);
+  }
 }
 
 void MOS_Move::DrawOverlay() {

@@ -198,6 +198,9 @@ bool MapObjectList::RayTest(int index, const D3DXVECTOR3& origin, const D3DXVECT
                             float* distance, DWORD* faceIndex) const {
   const MapObjectStruct* object = At(index);
   if (!object) return false;
+  // A row scaled to nothing in one axis has no inverse to take the ray into
+  // the mesh's space with; such a flat object is not hit.
+  if (D3DXMatrixDeterminant(&object->world) == 0.0f) return false;
   return IntersectMesh(object->model, object->world, origin, direction, distance, faceIndex);
 }
 

@@ -182,6 +182,16 @@ TEST_F(MoveTest, MotionCarriesAPointFromLastFramesPlaceToThisOnes) {
   EXPECT_EQ(Block(2)->motion, identity);
 }
 
+TEST_F(MoveTest, FlattenedBlockCarriesRidersByItsStep) {
+  Build({"tri.x,0,0,0,1,0,1,0,0,0,MoveObject,0,4,0,0"});
+  for (int frame = 0; frame < 100; ++frame) {
+    const float before = Block(0)->world._42;
+    stage_->Update();
+    EXPECT_FLOAT_EQ(Block(0)->motion._42, Block(0)->world._42 - before);
+    EXPECT_EQ(Block(0)->motion._11, 1.0f);
+  }
+}
+
 TEST_F(MoveTest, MovingBlocksCollideWithTheirNormalsFromTheStageRow) {
   Build({"floor.x,0,0,0,1,1,1,0,0,0,MoveObject,0,3,0,0"});
   for (int frame = 0; frame < 300; ++frame) stage_->Update();

@@ -114,6 +114,10 @@ TEST_F(StageTest, QueriesWithIndicesOutsideTheListAnswerNothing) {
   EXPECT_EQ(list.FaceAlpha(1, 0), 0.0f);
   EXPECT_EQ(list.FaceAlpha(0, 2), 0.0f);  // the floor has faces 0 and 1
   EXPECT_TRUE(EmptyList().NearbyObjects(D3DXVECTOR3(0, 0, 0), 100).empty());
+
+  // Flattened to nothing in y: no inverse, so no hit (and nothing undefined).
+  LoadRows(list, {"floor.x,0,0,0,1,0,1,0,0,0,Map"});
+  EXPECT_FALSE(list.RayTest(0, D3DXVECTOR3(0, 1, 0), D3DXVECTOR3(0, -1, 0), &distance, &face));
 }
 
 }  // namespace
