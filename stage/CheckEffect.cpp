@@ -5,6 +5,7 @@
 #include "app/GraphicsDevice.h"
 #include "app/SoundManager.h"
 #include "camera/Camera.h"
+#include "render/Polygon.h"
 #include "render/ResourceCache.h"
 #include "stage/StageLinks.h"
 
@@ -22,32 +23,15 @@ float RandomGridSpeed() { return float(std::rand() % 11 - 5) / 5.0f; }
 
 }  // namespace
 
-SparkPolygon::SparkPolygon(IDirect3DTexture9* texture)
-    : vertices{}, position(0, 0, 0), texture(texture) {
-  D3DXMatrixIdentity(&orientation);
-}
-
-void SparkPolygon::Draw() {
-  IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
-  if (!device) return;
-  D3DXMATRIX translation, placed;
-  D3DXMatrixTranslation(&translation, position.x, position.y, position.z);
-  placed = orientation * translation;
-  device->SetTransform(D3DTS_WORLD, &placed);
-  device->SetFVF(kVertexFormat);
-  device->SetTexture(0, texture);
-  device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, vertices, sizeof(Vertex));
-}
-
 CheckEffect::CheckEffect(const D3DXMATRIX& m)
     : texture(g_resourceCache ? g_resourceCache->GetTexture(kSparkPicture) : nullptr),
       alpha(255) {
-  polygon = new SparkPolygon(texture ? texture->texture : nullptr);
+  polygon = new CPolygon(texture ? texture->texture : nullptr);
   const bool onTitle = CurrentStageScene().sceneId == kStageSceneTitle;
   const float f = onTitle ? kTitleSparkScale : kGameSparkScale;
   const float halfWidth = f * float(texture ? texture->info.Width : 0) / 2.0f;
   const float halfHeight = f * float(texture ? texture->info.Height : 0) / 2.0f;
-  const SparkPolygon::Vertex corners[4] = {
+  const CPolygon::Vertex corners[4] = {
       {-halfWidth, halfHeight, 0, 0xFFFFFFFF, 0, 0},
       {halfWidth, halfHeight, 0, 0xFFFFFFFF, 1, 0},
       {halfWidth, -halfHeight, 0, 0xFFFFFFFF, 1, 1},
@@ -84,6 +68,6 @@ void CheckEffect::Draw() {
   facing._41 = facing._42 = facing._43 = 0.0f;
   polygon->orientation = facing * scale * travel;
   const D3DCOLOR colour = (D3DCOLOR(alpha) << 24) | 0xFFFFFF;
-  for (SparkPolygon::Vertex& vertex : polygon->vertices) vertex.colour = colour;
+  for (CPolygon::Vertex& vertex : polygon->vertices) vertex.colour = colour;
   polygon->Draw();
 }

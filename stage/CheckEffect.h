@@ -5,28 +5,8 @@
 #include <d3d9.h>
 #include <d3dx9math.h>
 
+class CPolygon;
 class CTexture;
-
-// The spark's quad, drawn with the fixed-function pipeline: the textured,
-// vertex-coloured four-corner fan that the rendering library's polygon also is.
-struct SparkPolygon {
-  struct Vertex {
-    float x, y, z;
-    D3DCOLOR colour;
-    float u, v;
-  };
-  static constexpr DWORD kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-
-  explicit SparkPolygon(IDirect3DTexture9* texture);
-  // World = orientation × translation(position); the texture on stage 0; one
-  // triangle fan of two triangles.
-  void Draw();
-
-  Vertex vertices[4];
-  D3DXMATRIX orientation;
-  D3DXVECTOR3 position;
-  IDirect3DTexture9* texture;  // not owned
-};
 
 class CheckEffect {
  public:
@@ -41,7 +21,7 @@ class CheckEffect {
   void Update();
   void Draw();
 
-  SparkPolygon* polygon;
+  CPolygon* polygon;      // owned
   CTexture* texture;      // "data/texture/checkeffect.png" from the cache
   D3DXMATRIX scale;
   D3DXVECTOR3 velocity;   // per frame

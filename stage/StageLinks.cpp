@@ -2,26 +2,30 @@
 
 #include <atomic>
 
-#include "app/GraphicsDevice.h"
+#include "app/Application.h"
+#include "render/ShadowMap.h"
 #include "render/StaticMesh.h"
+#include "render/ToonShader.h"
 
 namespace {
 
 std::atomic<StageSceneSource> sceneSource{nullptr};
 
-// Until the effect objects exist the lit draw is the fixed-function one and
-// nothing reaches a shadow map.
-void DrawFixedFunction(CStaticMesh* model, const D3DXMATRIX& world) {
-  IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
-  if (!model || !device) return;
-  device->SetTransform(D3DTS_WORLD, &world);
-  model->Draw();
+// The game's draws: "mW" = world on the effect, then its static-mesh draw.
+void DrawWithToonEffect(CStaticMesh* model, const D3DXMATRIX& world) {
+  CToonShader& toonShader = CApplication::GetInstance().toonShader;
+  if (toonShader.effect) toonShader.effect->SetMatrix("mW", &world);
+  toonShader.DrawStaticMesh(model);
 }
 
-void DrawNoShadow(CStaticMesh*, const D3DXMATRIX&) {}
+void DrawIntoShadowMap(CStaticMesh* model, const D3DXMATRIX& world) {
+  CShadowMap& shadowMap = CApplication::GetInstance().shadowMap;
+  if (shadowMap.effect) shadowMap.effect->SetMatrix("mW", &world);
+  shadowMap.DrawStaticMesh(model);
+}
 
-std::atomic<StageMeshDraw> litDraw{DrawFixedFunction};
-std::atomic<StageMeshDraw> shadowDraw{DrawNoShadow};
+std::atomic<StageMeshDraw> litDraw{DrawWithToonEffect};
+std::atomic<StageMeshDraw> shadowDraw{DrawIntoShadowMap};
 
 }  // namespace
 
@@ -35,8 +39,8 @@ StageSceneView CurrentStageScene() {
 }
 
 void SetStageMeshDrawing(const StageMeshDrawing& drawing) {
-  litDraw.store(drawing.lit ? drawing.lit : DrawFixedFunction);
-  shadowDraw.store(drawing.shadow ? drawing.shadow : DrawNoShadow);
+  litDraw.store(drawing.lit ? drawing.lit : DrawWithToonEffect);
+  shadowDraw.store(drawing.shadow ? drawing.shadow : DrawIntoShadowMap);
 }
 
 void DrawStageMeshLit(CStaticMesh* model, const D3DXMATRIX& world) { litDraw.load()(model, world); }

@@ -9,6 +9,7 @@
 #include "camera/Camera.h"
 #include "glomp/soundmix.h"
 #include "platform/tex/tex_files.h"
+#include "render/Polygon.h"
 #include "stage_fixture.h"
 #include "support/wav_writer.h"
 
