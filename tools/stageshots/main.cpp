@@ -3,7 +3,10 @@
 // the game scene draws it (sky and paths unlit, objects, sparks, water), and the
 // back buffer of chosen frames is written as PNG files.
 //
-//   stageshots title|game|checkpoint DIR FRAME [FRAME ...]
+//   stageshots title|game|checkpoint|start|overview|clear-middle|clear-final DIR FRAME [FRAME ...]
+//
+// start, overview, clear-middle and clear-final look from the game's fixed camera
+// poses at the game stage.
 //
 // FRAME counts the program's frames (loading and fade-in included); the bursts
 // below count the scene's own frames. On the title stage the flag bursts into
@@ -149,11 +152,32 @@ bool Save(const std::vector<std::uint32_t>& pixels, const std::string& path) {
   return glomp::headless::WritePngRgb(path, kWidth, kHeight, rgb.data());
 }
 
+// The game's fixed camera poses: eye and forward direction of the start
+// camera's first pose, its overview (the clear camera's first pose), and the
+// clear camera's middle and final poses.
+struct FixedPose {
+  const char* name;
+  D3DXVECTOR3 eye, forward;
+};
+const FixedPose kFixedPoses[] = {
+    {"start", {6.7f, 2.2f, 145.0f}, {-0.98f, -0.17f, 0.00f}},
+    {"overview", {-126.5f, 114.8f, 128.5f}, {-0.99f, 0.11f, 0.00f}},
+    {"clear-middle", {-120.8f, 71.5f, 127.0f}, {-0.89f, -0.45f, 0.00f}},
+    {"clear-final", {-77.0f, 14.6f, 137.3f}, {-0.57f, -0.52f, -0.64f}},
+};
+
+const FixedPose* FindFixedPose(const std::string& name) {
+  for (const FixedPose& pose : kFixedPoses) {
+    if (name == pose.name) return &pose;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: stageshots title|game|checkpoint DIR FRAME [FRAME ...]\n");
+    std::fprintf(stderr, "usage: stageshots title|game|checkpoint|start|overview|clear-middle|clear-final DIR FRAME [FRAME ...]\n");
     return 2;
   }
   const std::string which = argv[1];
@@ -178,8 +202,13 @@ int main(int argc, char** argv) {
     setting.at = D3DXVECTOR3(-57, 16, 145);
     setting.reachCheckpoints = true;
     setting.burstAtFrame = 30;
+  } else if (const FixedPose* pose = FindFixedPose(which)) {
+    setting.stageFile = STAGE_FILE_GAME;
+    setting.eye = pose->eye;
+    setting.at = pose->eye + 10.0f * pose->forward;
+    setting.reachCheckpoints = true;
   } else {
-    std::fprintf(stderr, "stageshots: no stage called %s\n", which.c_str());
+    std::fprintf(stderr, "stageshots: no stage or pose called %s\n", which.c_str());
     return 2;
   }
   std::filesystem::create_directories(folder);
