@@ -1,18 +1,20 @@
 // The title flag's touch, its waving cloth and its drawing.
-#include "chara/TitleSlime.h"
-
-#ifdef GLOMP_TITLE_PARTS
 #include "stage/MOS_Flag.h"
+
 #include "app/Application.h"
 #include "app/GraphicsDevice.h"
 #include "camera/Camera.h"
-#include "chara/CharaLinks.h"
-#include "chara/Slime.h"
+#include "chara/TitleSlime.h"
 #include "common/Helpers.h"
 #include "render/Polygon.h"
 #include "render/Texture.h"
 #include "stage/Stage.h"
 #include "stage/StageLinks.h"
+
+#ifdef GLOMP_TITLE_PARTS
+#include "chara/CharaLinks.h"
+#include "chara/Slime.h"
+#endif
 
 namespace {
 
@@ -23,29 +25,39 @@ constexpr int kSparksPerTouch = 100;
 constexpr float kDegreesToRadians = 0.017453292f;
 constexpr D3DCOLOR kOpaqueWhite = 0xFFFFFFFF;
 
-D3DXVECTOR3 TranslationOf(const D3DXMATRIX& m) { return D3DXVECTOR3(m._41, m._42, m._43); }
+[[maybe_unused]] D3DXVECTOR3 TranslationOf(const D3DXMATRIX& m) {
+  return D3DXVECTOR3(m._41, m._42, m._43);
+}
 
 }  // namespace
 
-const CSlime* MOS_Flag::TouchingSlime() const {
+bool MOS_Flag::SlimeTouches(D3DXCOLOR* slimeColour) const {
+#ifdef GLOMP_TITLE_PARTS
   const CSlime* slime = CurrentCharaScene().slime;
-  if (!slime || slime->meshObject.nodes.empty()) return nullptr;
+  if (!slime || slime->meshObject.nodes.empty()) return false;
   // The body point is the first bone of the slime's skeleton.
   const D3DXVECTOR3 body = TranslationOf(slime->meshObject.nodes[0]->combinedMatrix);
-  return Touches(radius, TranslationOf(world), slime->size, body) ? slime : nullptr;
+  if (!Touches(radius, TranslationOf(world), slime->size, body)) return false;
+  *slimeColour = slime->colour;
+  return true;
+#else
+  // Without the slime body there is no slime to touch the flag.
+  (void)slimeColour;
+  return false;
+#endif
 }
 
 void MOS_Flag::Update() {
   const StageSceneView scene = CurrentStageScene();
-  const CSlime* slime = scene.changing || state ? nullptr : TouchingSlime();
-  if (slime) {
+  D3DXCOLOR slimeColour;
+  if (!scene.changing && !state && SlimeTouches(&slimeColour)) {
     state = true;
     pulse = kTouchedPulse;
     currentTexture = reachedTexture;
-    colour[0] = slime->colour.r;
-    colour[1] = slime->colour.g;
-    colour[2] = slime->colour.b;
-    colour[3] = slime->colour.a;
+    colour[0] = slimeColour.r;
+    colour[1] = slimeColour.g;
+    colour[2] = slimeColour.b;
+    colour[3] = slimeColour.a;
     if (scene.stage) {
       for (int i = 0; i < kSparksPerTouch; ++i) scene.stage->AddEffect(world);
     }
@@ -103,5 +115,3 @@ void MOS_Flag::Draw() {
   }
   MapObjectStruct::Draw();
 }
-
-#endif  // GLOMP_TITLE_PARTS

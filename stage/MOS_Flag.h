@@ -1,16 +1,25 @@
 // The flag pole of the title stage: waves like a checkpoint and takes the
-// title slime's colour when the slime hops against it. Not solid.
-//
-// What is here is the flag as the stage file builds it; touching it and drawing
-// the cloth arrive with the title slime. Until then it draws its pole only.
+// title slime's colour when the slime hops against it. Not solid. A touch
+// bursts into 100 sparks and waves the cloth hard; once the waving has calmed
+// down (about 110 frames) the flag can be touched again.
 #pragma once
 #include "stage/MapObjectStruct.h"
 
+class CPolygon;
 class CTexture;
 
 class MOS_Flag : public MapObjectStruct {
  public:
   MOS_Flag(CStaticMesh* model, const D3DXMATRIX& world, const std::string& kindText);
+
+  // The touch by the scene's slime (not while fading towards a scene change),
+  // the cloth's wave, and the calming of the pulse.
+  void Update() override;
+  // The cloth's nine strips turned with the camera's yaw, then the pole.
+  void Draw() override;
+
+  // Strip k of the cloth (0..8) on the current picture, with this frame's wave.
+  void BuildClothStrip(int k, CPolygon* strip) const;
 
   float radius;
   CTexture* reachedTexture;
@@ -19,4 +28,9 @@ class MOS_Flag : public MapObjectStruct {
   float wave[10];
   float pulse;
   float colour[4];  // cloth tint (r, g, b, a)
+
+ private:
+  // Whether the scene's slime has its body point within reach; its colour then.
+  bool SlimeTouches(D3DXCOLOR* slimeColour) const;
+  void WaveCloth();
 };
