@@ -1,0 +1,10 @@
+#include "chara/Slime.h"
+void CSlime::Update() {}
+void CSlime::Move() {}
+void CSlime::RideObject() {}
+void CSlime::CollideWalls() {}
+void CSlime::CollideGround() {}
+void CSlime::CollideCeiling() {}
+void CSlime::CollideBones(BoneNode*) {}
+void CSlime::Draw() {}
+void CSlime::DrawShadow() {}
