@@ -7,7 +7,9 @@
 class CSlime;
 class MapObjectList;
 
-// Game phases the characters compare against.
+// Scene ids and game phases the characters compare against.
+constexpr int kCharaSceneTitle = 0;
+constexpr int kCharaSceneGame = 1;
 constexpr int kGamePhaseOpening = 0;
 constexpr int kGamePhasePlay = 1;
 constexpr int kGamePhaseClear = 2;
