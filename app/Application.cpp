@@ -112,6 +112,12 @@ bool CApplication::Init(HINSTANCE instanceHandle, int width, int height) {
   // the scene manager's LoadScene then builds the title before Init returns.
   // The effect objects are initialised here, in this order: toonShader, shadowMap,
   // blurShader, edgeShader, environmentMap.
+  // An effect file that fails shows its compile error box and the game goes on without it.
+  toonShader.Create();
+  shadowMap.Create();
+  blurShader.Create();
+  edgeShader.Create();
+  environmentMap.Create();
   return true;
 }
 
@@ -160,6 +166,11 @@ void CApplication::Shutdown() {
   // The load flag is deleted here.
   // Then the effects: toonShader's effect and its five textures, shadowMap's
   // effect, blurShader, edgeShader, environmentMap.
+  toonShader.Destroy();  // its effect, then its five textures
+  shadowMap.Destroy();   // with its target and depth surface, before the device goes
+  blurShader.Destroy();
+  edgeShader.Destroy();
+  environmentMap.Destroy();
   CGraphicsDevice::GetInstance().Release();
 }
 

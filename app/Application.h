@@ -3,6 +3,13 @@
 #pragma once
 #include <windows.h>
 
+#include "render/BlurShader.h"
+#include "render/EdgeShader.h"
+#include "render/EnvironmentMap.h"
+#include "render/ShadowMap.h"
+#include "render/StencilClip.h"
+#include "render/ToonShader.h"
+
 class CApplication {
  public:
   // The one application object, built on first use (also from the scene loader thread).
@@ -23,9 +30,13 @@ class CApplication {
   bool quitRequested = false;  // close box or the title's Escape; cleared when the user says No
   bool quit = false;           // the user confirmed; ends the main loop
 
-  // The effect objects live here once the rendering library has them, in this
-  // order: CShadowMap shadowMap, CToonShader toonShader, CBlurShader blurShader,
-  // CEdgeShader edgeShader, CEnvironmentMap environmentMap, StencilClip stencilClip.
+  // The effect objects, made at the end of Init and released by Shutdown.
+  CShadowMap shadowMap;
+  CToonShader toonShader;
+  CBlurShader blurShader;
+  CEdgeShader edgeShader;
+  CEnvironmentMap environmentMap;
+  StencilClip stencilClip;
 
  private:
   CApplication() = default;

@@ -517,10 +517,9 @@ DrawState Device::CurrentDrawState(const FvfLayout& layout) const {
 
 void Device::UseProgram(const FvfLayout& layout) {
   DrawState state = CurrentDrawState(layout);
-  if (override_) {
-    override_->Apply(state);
-    return;
-  }
+  // The fixed-function program is always set up first: an override that has
+  // nothing to draw with (an effect outside its passes) leaves it in use, as
+  // D3D falls back to the fixed pipeline when no shaders are set.
   glUseProgram(glo_.program);
   D3DMATRIX wvp = Multiply(Multiply(world_[0], view_), projection_);
   glUniformMatrix4fv(glo_.uWorldViewProj, 1, GL_FALSE, &wvp.m[0][0]);
@@ -540,6 +539,7 @@ void Device::UseProgram(const FvfLayout& layout) {
                                    ? GLint(renderStates_[D3DRS_ALPHAFUNC])
                                    : GLint(D3DCMP_ALWAYS));
   glUniform1f(glo_.uAlphaRef, static_cast<float>(renderStates_[D3DRS_ALPHAREF] & 0xFF));
+  if (override_) override_->Apply(state);
 }
 
 HRESULT Device::PrepareDraw(const FvfLayout& layout) {

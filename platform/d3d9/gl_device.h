@@ -14,8 +14,10 @@
 //      a 2D texture to GL_TEXTURE_2D; units without a texture have none bound;
 //   3. binds its vertex array with the attributes of the current FVF at the
 //      locations below;
-//   4. calls program->Apply(state), which must glUseProgram its own program and
-//      set its uniforms (sampler uniforms = the stage numbers above);
+//   4. puts its fixed-function program in use, then calls program->Apply(state),
+//      which must glUseProgram its own program and set its uniforms (sampler
+//      uniforms = the stage numbers above); an Apply that uses no program of
+//      its own leaves the fixed-function one drawing;
 //   5. issues the GL draw.
 // Clear it again with SetProgramOverride(device, nullptr). The device does not
 // own the override. Apply may call GL freely but must leave the vertex array,

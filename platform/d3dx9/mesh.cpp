@@ -217,7 +217,15 @@ HRESULT Mesh::GenerateAdjacency(FLOAT epsilon, DWORD* adjacency) {
   std::vector<DWORD> rep(numVertices_);
   for (DWORD v = 0; v < numVertices_; ++v) rep[v] = v;
   float eps = std::max(epsilon, 0.0f);
-  for (size_t i = 0; i < order.size(); ++i) {
+  if (eps == 0.0f) {
+    // Equal positions sit next to each other in the sorted order.
+    for (size_t i = 1; i < order.size(); ++i) {
+      const float* a = Position(order[i - 1]);
+      const float* b = Position(order[i]);
+      if (a[0] == b[0] && a[1] == b[1] && a[2] == b[2]) rep[order[i]] = rep[order[i - 1]];
+    }
+  }
+  for (size_t i = 0; eps > 0.0f && i < order.size(); ++i) {
     const float* pi = Position(order[i]);
     for (size_t j = i + 1; j < order.size(); ++j) {
       const float* pj = Position(order[j]);

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace glomp::xfile {
 namespace {
@@ -306,9 +307,9 @@ bool DataReader::Number(double* out) {
 
 bool DataReader::Float(float* out) {
   double value;
-  if (!Number(&value)) return false;
+  if (!Number(&value) || std::fabs(value) > std::numeric_limits<float>::max()) return false;
   *out = static_cast<float>(value);
-  return std::isfinite(*out);
+  return true;
 }
 
 bool DataReader::Count(DWORD limit, DWORD* out) {

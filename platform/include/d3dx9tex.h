@@ -32,7 +32,7 @@
 
 // D3DX's own failure codes (facility 0x876, as the device's).
 #ifndef D3DXERR_INVALIDDATA
-#define D3DXERR_INVALIDDATA MAKE_HRESULT(1, 0x877, 2905)
+#define D3DXERR_INVALIDDATA MAKE_HRESULT(1, 0x876, 2905)
 #endif
 
 typedef enum _D3DXIMAGE_FILEFORMAT {

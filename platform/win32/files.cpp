@@ -39,36 +39,25 @@ std::string ResolvePath(const char* path) {
   const std::string wanted = WithSlashes(path);
   if (Exists(wanted)) return wanted;
 
-  // Walk the path one component at a time, fixing the case of each.
-  std::string resolved;
+  // Walk the path one component at a time, fixing the case of each. `resolved`
+  // always ends with a separator (or is empty for a relative path).
+  std::string resolved(wanted[0] == '/' ? 1 : 0, '/');
   std::size_t start = 0;
-  if (wanted[0] == '/') {
-    resolved = "/";
-    start = 1;
-  }
-  while (start <= wanted.size()) {
+  while (start < wanted.size()) {
     std::size_t end = wanted.find('/', start);
     if (end == std::string::npos) end = wanted.size();
     const std::string part = wanted.substr(start, end - start);
     start = end + 1;
     if (part.empty()) continue;
-    std::string next;
-    if (part == "." || part == "..") {
-      next = part;
-    } else {
-      const std::string base = resolved.empty() ? std::string() : resolved;
-      std::string folder = base;
-      if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-      if (Exists(base + part)) {
-        next = part;
-      } else {
-        next = FindInFolder(folder, part);
-        if (next.empty()) return {};
-      }
+    std::string found = part;
+    if (part != "." && part != ".." && !Exists(resolved + part)) {
+      found = FindInFolder(resolved, part);
+      if (found.empty()) return {};
     }
-    resolved += next;
-    if (end < wanted.size()) resolved += '/';
+    resolved += found;
+    resolved += '/';
   }
+  if (!resolved.empty()) resolved.pop_back();
   return Exists(resolved) ? resolved : std::string();
 }
 

@@ -4,6 +4,7 @@
 // sound buffers take; and generating the content twice gives the same bytes.
 #include <gtest/gtest.h>
 #include <stb/stb_image.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,8 +16,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "content/xtext.h"
 #include "glomp/files.h"
@@ -39,20 +38,37 @@ std::string ReadText(const std::string& path) {
 // Every data file the game opens by a fixed name (stage models are checked
 // through the stage files below).
 const char* const kFixedFiles[] = {
-    "./data/csv/title.csv", "./data/csv/model3.csv",
-    "./data/model/Character/Player/slime9.x", "./data/model/Map/Sky.x",
-    "data/icon/ICON.ico", "./data/texture/white.png",
-    "data/texture/message/loading_message.png", "data/texture/message/press_enter_key.png",
-    "data/texture/message/start_message.png", "data/texture/message/clear_message.png",
-    "data/texture/kamifubuki.png", "data/texture/shader/Toon.png", "data/Texture/Toon.png",
-    "data/Texture/CubeMap.dds", "data/texture/WalkEffect.png", "data/texture/WalkEffect2.png",
-    "data/texture/jumpEffect.png", "data/texture/flag.png", "data/texture/flag2.png",
+    "./data/csv/title.csv",
+    "./data/csv/model3.csv",
+    "./data/model/Character/Player/slime9.x",
+    "./data/model/Map/Sky.x",
+    "data/icon/ICON.ico",
+    "./data/texture/white.png",
+    "data/texture/message/loading_message.png",
+    "data/texture/message/press_enter_key.png",
+    "data/texture/message/start_message.png",
+    "data/texture/message/clear_message.png",
+    "data/texture/kamifubuki.png",
+    "data/texture/shader/Toon.png",
+    "data/Texture/Toon.png",
+    "data/Texture/CubeMap.dds",
+    "data/texture/WalkEffect.png",
+    "data/texture/WalkEffect2.png",
+    "data/texture/jumpEffect.png",
+    "data/texture/flag.png",
+    "data/texture/flag2.png",
     "data/texture/checkeffect.png",
-    "data/sound/bgm/title.wav", "data/sound/bgm/game.wav",
-    "data/sound/se/UI/button_select.wav", "data/sound/se/UI/button_derection.wav",
-    "data/sound/se/Slime/jump.wav", "data/sound/se/Slime/stamp.wav", "data/sound/se/Slime/walk.wav",
-    "data/sound/se/Effect/flag_effect.wav", "data/sound/se/Effect/clear_effect.wav",
-    "data/sound/se/Map/gate.wav", "data/sound/se/Map/gate_open.wav",
+    "data/sound/bgm/title.wav",
+    "data/sound/bgm/game.wav",
+    "data/sound/se/UI/button_select.wav",
+    "data/sound/se/UI/button_derection.wav",
+    "data/sound/se/Slime/jump.wav",
+    "data/sound/se/Slime/stamp.wav",
+    "data/sound/se/Slime/walk.wav",
+    "data/sound/se/Effect/flag_effect.wav",
+    "data/sound/se/Effect/clear_effect.wav",
+    "data/sound/se/Map/gate.wav",
+    "data/sound/se/Map/gate_open.wav",
 };
 
 TEST(Content, EveryFileTheGameNamesIsThere) {
@@ -97,6 +113,23 @@ TEST(Content, PicturesHaveTheSizesTheGameAssumes) {
   // Ten ring frames side by side, each one square.
   const Png rings = LoadPng("data/texture/WalkEffect.png");
   EXPECT_EQ(rings.w, rings.h * 10);
+  // Lettering fits its picture: nothing drawn on the outermost pixels.
+  for (const char* message :
+       {"data/texture/message/loading_message.png", "data/texture/message/press_enter_key.png",
+        "data/texture/message/start_message.png", "data/texture/message/clear_message.png"}) {
+    const Png m = LoadPng(message);
+    ASSERT_GT(m.w, 0) << message;
+    int touching = 0;
+    for (int y = 0; y < m.h; ++y) {
+      touching += m.rgba[(static_cast<size_t>(y) * m.w) * 4 + 3] > 0;
+      touching += m.rgba[(static_cast<size_t>(y) * m.w + m.w - 1) * 4 + 3] > 0;
+    }
+    for (int x = 0; x < m.w; ++x) {
+      touching += m.rgba[static_cast<size_t>(x) * 4 + 3] > 0;
+      touching += m.rgba[(static_cast<size_t>(m.h - 1) * m.w + x) * 4 + 3] > 0;
+    }
+    EXPECT_EQ(touching, 0) << message << " is cut off at its edge";
+  }
   // The loading picture is cut into ten equal slices.
   EXPECT_EQ(LoadPng("data/texture/message/loading_message.png").w % 10, 0);
 }
@@ -111,9 +144,9 @@ TEST(Content, CubeMapIsAnUncompressedSixFaceDds) {
   };
   EXPECT_EQ(dds.substr(0, 4), "DDS ");
   const uint32_t size = u32(12);
-  EXPECT_EQ(u32(16), size);                   // square faces
-  EXPECT_EQ(u32(112) & 0xFE00u, 0xFE00u);     // a cube map with all six faces
-  EXPECT_EQ(u32(88), 32u);                    // 32 bits per pixel
+  EXPECT_EQ(u32(16), size);                // square faces
+  EXPECT_EQ(u32(112) & 0xFE00u, 0xFE00u);  // a cube map with all six faces
+  EXPECT_EQ(u32(88), 32u);                 // 32 bits per pixel
   EXPECT_EQ(dds.size(), 128u + 6u * size * size * 4u);
 }
 
@@ -235,7 +268,8 @@ MeshData CheckMesh(const XObject& mesh, const std::string& what) {
     auto P = [&](int i, int c) { return d.positions[3 * face[i] + c]; };
     const double e1[3] = {P(1, 0) - P(0, 0), P(1, 1) - P(0, 1), P(1, 2) - P(0, 2)};
     const double e2[3] = {P(2, 0) - P(0, 0), P(2, 1) - P(0, 1), P(2, 2) - P(0, 2)};
-    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                         e1[0] * e2[1] - e1[1] * e2[0]};
     double along = 0;
     for (int i = 0; i < 3; ++i) {
       for (int c = 0; c < 3; ++c) along += n[c] * d.normals[3 * face[i] + c];
@@ -246,7 +280,9 @@ MeshData CheckMesh(const XObject& mesh, const std::string& what) {
   return d;
 }
 
-double Alpha(const XObject& material) { return material.numbers.size() > 3 ? material.numbers[3] : -1; }
+double Alpha(const XObject& material) {
+  return material.numbers.size() > 3 ? material.numbers[3] : -1;
+}
 
 std::string TextureOf(const XObject& material) {
   const XObject* t = material.Child("TextureFilename");
@@ -340,7 +376,8 @@ TEST(Content, GameStageHasItsGoalAndLinksEveryBlockToAnEarlierCheckpoint) {
     } else if (kind == "MoveObject") {
       const int number = std::atoi(row.columns[14].c_str());
       if (number != 0) {
-        EXPECT_TRUE(checkpointsSoFar.count(number)) << "block " << number << " before its checkpoint";
+        EXPECT_TRUE(checkpointsSoFar.count(number))
+            << "block " << number << " before its checkpoint";
       }
     } else if (kind == "Gate") {
       ++gates[std::atoi(row.columns[14].c_str()) > 0 ? 1 : 0];
@@ -379,7 +416,8 @@ TEST(Content, SkyIsSeenFromInside) {
 
 // ---- The slime ----
 
-const std::string kWords[6] = {"\x89\x45", "\x8D\xB6", "\x8F\xE3", "\x89\xBA", "\x91\x4F", "\x8C\xE3"};
+const std::string kWords[6] = {"\x89\x45", "\x8D\xB6", "\x8F\xE3",
+                               "\x89\xBA", "\x91\x4F", "\x8C\xE3"};
 const int kAxis[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
 
 // Splits a bone name into direction words; false if it is not made of them.
@@ -412,7 +450,8 @@ TEST(Content, SlimeHasTheCoreAndTwentySixDirectionBones) {
   const XObject* coreMatrix = core.Child("FrameTransformMatrix");
   ASSERT_NE(coreMatrix, nullptr);
   ASSERT_EQ(coreMatrix->numbers.size(), 16u);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(coreMatrix->numbers[i], i % 5 == 0 ? 1.0 : 0.0) << "core at the origin";
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(coreMatrix->numbers[i], i % 5 == 0 ? 1.0 : 0.0) << "core at the origin";
 
   std::map<std::string, std::vector<double>> rest;
   std::set<std::vector<int>> directions;
@@ -429,7 +468,8 @@ TEST(Content, SlimeHasTheCoreAndTwentySixDirectionBones) {
     const double len = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
     EXPECT_NEAR(len, 0.5, 0.05) << "rest offset on a sphere of radius 0.5";
     const double dirLen = std::sqrt(static_cast<double>(words));
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(t[c] / len, dir[c] / dirLen, 1e-4) << "offset along the words' axes";
+    for (int c = 0; c < 3; ++c)
+      EXPECT_NEAR(t[c] / len, dir[c] / dirLen, 1e-4) << "offset along the words' axes";
     rest[child->name] = {t[0], t[1], t[2]};
   }
   EXPECT_EQ(rest.size(), 26u);
@@ -490,7 +530,8 @@ TEST(Content, SlimeHasTheCoreAndTwentySixDirectionBones) {
 std::map<std::string, std::string> Tree(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = ReadText(e.path().string());
+    if (e.is_regular_file())
+      files[fs::relative(e.path(), root).string()] = ReadText(e.path().string());
   }
   return files;
 }
@@ -519,7 +560,8 @@ TEST(Content, GeneratorRefusesAMissingFontWithoutWriting) {
   EXPECT_NE(std::system("./assetgen 2>/dev/null"), 0) << "no arguments is a usage error";
   // A data folder that cannot be made (a plain file stands in its way) fails
   // the run instead of reporting success.
-  const fs::path blocker = fs::temp_directory_path() / ("glomp_blocker_" + std::to_string(::getpid()));
+  const fs::path blocker =
+      fs::temp_directory_path() / ("glomp_blocker_" + std::to_string(::getpid()));
   std::ofstream(blocker) << "not a folder";
   const std::string blocked = "./assetgen " + blocker.string() +
                               " /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf 2>/dev/null";
@@ -565,7 +607,8 @@ std::vector<double> Numbers(const std::string& list) {
 
 std::string Unhex(const std::string& hex) {
   std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
   return out;
 }
 
@@ -574,7 +617,8 @@ std::string Unhex(const std::string& hex) {
 TEST(Content, SlimeAsTheGameLoadsIt) {
   if (!fs::exists("xinfo")) GTEST_SKIP() << "tools/xinfo is not built in this tree";
   int status = -1;
-  const std::string json = xinfo_check::Run("--json ./data/model/Character/Player/slime9.x", &status);
+  const std::string json =
+      xinfo_check::Run("--json ./data/model/Character/Player/slime9.x", &status);
   ASSERT_EQ(status, 0) << json;
   std::istringstream in(json);
   std::string line;
@@ -597,7 +641,8 @@ TEST(Content, SlimeAsTheGameLoadsIt) {
         int dir[3], words;
         ASSERT_TRUE(DirectionOf(name, dir, &words));
         const double len = std::sqrt(t[12] * t[12] + t[13] * t[13] + t[14] * t[14]);
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(t[12 + c] / len, dir[c] / std::sqrt(words * 1.0), 1e-4);
+        for (int c = 0; c < 3; ++c)
+          EXPECT_NEAR(t[12 + c] / len, dir[c] / std::sqrt(words * 1.0), 1e-4);
       }
       ++frames;
     } else if (!inFrames && line.find("\"influences\"") != std::string::npos) {
@@ -658,9 +703,9 @@ std::vector<Triangle> SolidTriangles(const std::string& stage) {
     const double cz = std::cos(v[9] * k), sz = std::sin(v[9] * k);
     auto place = [&](const double* in, double* o) {
       double a[3] = {in[0] * v[4], in[1] * v[5], in[2] * v[6]};
-      double b[3] = {a[0] * cz - a[1] * sz, a[0] * sz + a[1] * cz, a[2]};        // roll about z
-      double c[3] = {b[0], b[1] * cx - b[2] * sx, b[1] * sx + b[2] * cx};        // pitch about x
-      o[0] = c[0] * cy + c[2] * sy + v[1];                                        // yaw about y
+      double b[3] = {a[0] * cz - a[1] * sz, a[0] * sz + a[1] * cz, a[2]};  // roll about z
+      double c[3] = {b[0], b[1] * cx - b[2] * sx, b[1] * sx + b[2] * cx};  // pitch about x
+      o[0] = c[0] * cy + c[2] * sy + v[1];                                 // yaw about y
       o[1] = c[1] + v[2];
       o[2] = -c[0] * sy + c[2] * cy + v[3];
     };
@@ -700,8 +745,10 @@ TEST(Content, FixedSpotsStandOnFloorsHalfAUnitAboveThem) {
   const auto game = floors::SolidTriangles("./data/csv/model3.csv");
   ASSERT_FALSE(game.empty());
   EXPECT_NEAR(floors::FloorAt(game, 0, 145), 0.5, 1e-4) << "start (0, 0, 145)";
-  EXPECT_NEAR(floors::FloorAt(game, -130.2, 122.3), 63.5, 1e-4) << "clear placement (-130.2, 63, 122.3)";
-  EXPECT_NEAR(floors::FloorAt(game, -127.3, 127.3), 63.5, 1e-4) << "end of the clear walk (-127.3, 63, 127.3)";
+  EXPECT_NEAR(floors::FloorAt(game, -130.2, 122.3), 63.5, 1e-4)
+      << "clear placement (-130.2, 63, 122.3)";
+  EXPECT_NEAR(floors::FloorAt(game, -127.3, 127.3), 63.5, 1e-4)
+      << "end of the clear walk (-127.3, 63, 127.3)";
   // The slime drifts west along z 127.3 after its walk: the platform carries on.
   EXPECT_NEAR(floors::FloorAt(game, -138, 127.3), 63.5, 1e-4);
   // The clear camera's last pose looks at ground level near (-93, 0, 120).

@@ -29,7 +29,9 @@ struct XFile {
   std::string error;  // empty when the text parsed
 };
 
-inline bool IsNameByte(unsigned char c) { return std::isalnum(c) || c == '_' || c == '-' || c >= 0x80; }
+inline bool IsNameByte(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '-' || c >= 0x80;
+}
 
 inline XFile ParseXText(const std::string& text) {
   XFile file;
@@ -57,8 +59,10 @@ inline XFile ParseXText(const std::string& text) {
       pendingType.clear();
       pendingName.clear();
       XObject* raw = obj.get();
-      if (open.empty()) file.objects.push_back(std::move(obj));
-      else open.back()->children.push_back(std::move(obj));
+      if (open.empty())
+        file.objects.push_back(std::move(obj));
+      else
+        open.back()->children.push_back(std::move(obj));
       open.push_back(raw);
       ++i;
     } else if (c == '}') {
@@ -85,8 +89,10 @@ inline XFile ParseXText(const std::string& text) {
       size_t end = i;
       while (end < text.size() && IsNameByte(static_cast<unsigned char>(text[end]))) ++end;
       const std::string word = text.substr(i, end - i);
-      if (pendingType.empty()) pendingType = word;
-      else pendingName = word;
+      if (pendingType.empty())
+        pendingType = word;
+      else
+        pendingName = word;
       i = end;
     } else {
       return fail("unexpected byte");
@@ -139,11 +145,13 @@ inline MeshData ReadMesh(const XObject& mesh) {
   }
   if (const XObject* normals = mesh.Child("MeshNormals")) {
     const size_t nn = static_cast<size_t>(normals->numbers.empty() ? 0 : normals->numbers[0]);
-    for (size_t i = 0; i < nn * 3 && 1 + i < normals->numbers.size(); ++i) d.normals.push_back(normals->numbers[1 + i]);
+    for (size_t i = 0; i < nn * 3 && 1 + i < normals->numbers.size(); ++i)
+      d.normals.push_back(normals->numbers[1 + i]);
   }
   if (const XObject* uv = mesh.Child("MeshTextureCoords")) {
     const size_t nt = static_cast<size_t>(uv->numbers.empty() ? 0 : uv->numbers[0]);
-    for (size_t i = 0; i < nt * 2 && 1 + i < uv->numbers.size(); ++i) d.uvs.push_back(uv->numbers[1 + i]);
+    for (size_t i = 0; i < nt * 2 && 1 + i < uv->numbers.size(); ++i)
+      d.uvs.push_back(uv->numbers[1 + i]);
   }
   if (const XObject* list = mesh.Child("MeshMaterialList")) {
     if (list->numbers.size() >= 2) {

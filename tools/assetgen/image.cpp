@@ -1,13 +1,13 @@
 #include "image.h"
 
+#include <stb_image_write.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-
-#include <stb_image_write.h>
 
 #include "mesh.h"
 
@@ -48,8 +48,10 @@ void Image::Blend(int x, int y, Colour c, float cover) {
 }
 
 void Image::FillRect(float x0, float y0, float x1, float y1, Colour c) {
-  for (int y = std::max(0, static_cast<int>(y0)); y < std::min(height_, static_cast<int>(std::ceil(y1))); ++y) {
-    for (int x = std::max(0, static_cast<int>(x0)); x < std::min(width_, static_cast<int>(std::ceil(x1))); ++x) {
+  for (int y = std::max(0, static_cast<int>(y0));
+       y < std::min(height_, static_cast<int>(std::ceil(y1))); ++y) {
+    for (int x = std::max(0, static_cast<int>(x0));
+         x < std::min(width_, static_cast<int>(std::ceil(x1))); ++x) {
       const float cx = std::clamp(std::min<float>(x + 1, x1) - std::max<float>(x, x0), 0.0f, 1.0f);
       const float cy = std::clamp(std::min<float>(y + 1, y1) - std::max<float>(y, y0), 0.0f, 1.0f);
       Blend(x, y, c, cx * cy);
@@ -88,8 +90,10 @@ void Image::FillEllipse(float cx, float cy, float rx, float ry, float angle, Col
 
 void Image::Line(float x0, float y0, float x1, float y1, float width, Colour c) {
   const float len = std::hypot(x1 - x0, y1 - y0);
-  const int bx0 = static_cast<int>(std::min(x0, x1) - width), bx1 = static_cast<int>(std::max(x0, x1) + width) + 1;
-  const int by0 = static_cast<int>(std::min(y0, y1) - width), by1 = static_cast<int>(std::max(y0, y1) + width) + 1;
+  const int bx0 = static_cast<int>(std::min(x0, x1) - width),
+            bx1 = static_cast<int>(std::max(x0, x1) + width) + 1;
+  const int by0 = static_cast<int>(std::min(y0, y1) - width),
+            by1 = static_cast<int>(std::max(y0, y1) + width) + 1;
   for (int y = by0; y <= by1; ++y) {
     for (int x = bx0; x <= bx1; ++x) {
       const float px = x + 0.5f - x0, py = y + 0.5f - y0;
@@ -104,7 +108,8 @@ void Image::Line(float x0, float y0, float x1, float y1, float width, Colour c) 
 void Image::Paste(const Image& src, int x, int y) {
   for (int j = 0; j < src.Height(); ++j) {
     for (int i = 0; i < src.Width(); ++i) {
-      if (x + i >= 0 && y + j >= 0 && x + i < width_ && y + j < height_) At(x + i, y + j) = src.At(i, j);
+      if (x + i >= 0 && y + j >= 0 && x + i < width_ && y + j < height_)
+        At(x + i, y + j) = src.At(i, j);
     }
   }
 }
@@ -112,7 +117,9 @@ void Image::Paste(const Image& src, int x, int y) {
 std::vector<uint8_t> Image::Rgba8() const {
   std::vector<uint8_t> out;
   out.reserve(pixels_.size() * 4);
-  auto q = [](float v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
+  auto q = [](float v) {
+    return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
+  };
   for (const Colour& c : pixels_) {
     out.push_back(q(c.r));
     out.push_back(q(c.g));
@@ -148,7 +155,8 @@ TextMask RenderText(const std::string& text, float pixelHeight, int padding) {
     int advance, lsb;
     stbtt_GetCodepointHMetrics(&g_font, text[i], &advance, &lsb);
     width += advance * scale;
-    if (i + 1 < text.size()) width += scale * stbtt_GetCodepointKernAdvance(&g_font, text[i], text[i + 1]);
+    if (i + 1 < text.size())
+      width += scale * stbtt_GetCodepointKernAdvance(&g_font, text[i], text[i + 1]);
   }
   mask.width = static_cast<int>(std::ceil(width)) + 2 * padding;
   mask.height = baseline + static_cast<int>(std::ceil(-descent * scale)) + 2 * padding;
@@ -162,10 +170,12 @@ TextMask RenderText(const std::string& text, float pixelHeight, int padding) {
     const int gw = x1 - x0, gh = y1 - y0;
     if (gw > 0 && gh > 0) {
       std::vector<unsigned char> glyph(static_cast<size_t>(gw) * gh);
-      stbtt_MakeCodepointBitmapSubpixel(&g_font, glyph.data(), gw, gh, gw, scale, scale, shift, 0, ch);
+      stbtt_MakeCodepointBitmapSubpixel(&g_font, glyph.data(), gw, gh, gw, scale, scale, shift, 0,
+                                        ch);
       for (int j = 0; j < gh; ++j) {
         for (int i2 = 0; i2 < gw; ++i2) {
-          const int px = static_cast<int>(std::floor(x)) + x0 + i2, py = padding + baseline + y0 + j;
+          const int px = static_cast<int>(std::floor(x)) + x0 + i2,
+                    py = padding + baseline + y0 + j;
           if (px < 0 || py < 0 || px >= mask.width || py >= mask.height) continue;
           float& c = mask.cover[py * mask.width + px];
           c = std::min(1.0f, c + glyph[j * gw + i2] / 255.0f);
@@ -202,14 +212,16 @@ TextMask Dilate(const TextMask& mask, float radius) {
 
 void DrawMask(Image& img, const TextMask& mask, int x, int y, Colour top, Colour bottom) {
   for (int j = 0; j < mask.height; ++j) {
-    const Colour c = Mix(top, bottom, mask.height > 1 ? static_cast<float>(j) / (mask.height - 1) : 0);
+    const Colour c =
+        Mix(top, bottom, mask.height > 1 ? static_cast<float>(j) / (mask.height - 1) : 0);
     for (int i = 0; i < mask.width; ++i) img.Blend(x + i, y + j, c, mask.cover[j * mask.width + i]);
   }
 }
 
 namespace {
 float Hash(int x, int y, uint32_t seed) {
-  uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u + seed * 2246822519u;
+  uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u +
+               seed * 2246822519u;
   h = (h ^ (h >> 13)) * 1274126177u;
   h ^= h >> 16;
   return (h & 0xFFFFFF) / 16777215.0f;
@@ -247,7 +259,8 @@ void Put32(std::vector<uint8_t>& v, uint32_t x) {
 std::vector<uint8_t> EncodePng(const Image& img) {
   std::vector<uint8_t> out;
   const std::vector<uint8_t> rgba = img.Rgba8();
-  stbi_write_png_to_func(AppendBytes, &out, img.Width(), img.Height(), 4, rgba.data(), img.Width() * 4);
+  stbi_write_png_to_func(AppendBytes, &out, img.Width(), img.Height(), 4, rgba.data(),
+                         img.Width() * 4);
   return out;
 }
 
@@ -317,7 +330,7 @@ std::vector<uint8_t> EncodeCubeDds(const std::vector<Image>& faces) {
   Put32(out, 0);  // depth
   Put32(out, 0);  // mip levels: one
   for (int i = 0; i < 11; ++i) Put32(out, 0);
-  Put32(out, 32);  // pixel format size
+  Put32(out, 32);    // pixel format size
   Put32(out, 0x41);  // RGB | alpha pixels
   Put32(out, 0);
   Put32(out, 32);
@@ -325,7 +338,7 @@ std::vector<uint8_t> EncodeCubeDds(const std::vector<Image>& faces) {
   Put32(out, 0x0000FF00);
   Put32(out, 0x000000FF);
   Put32(out, 0xFF000000);
-  Put32(out, 0x1000 | 0x8);  // texture, complex
+  Put32(out, 0x1000 | 0x8);    // texture, complex
   Put32(out, 0x200 | 0xFC00);  // cube map with all six faces
   Put32(out, 0);
   Put32(out, 0);

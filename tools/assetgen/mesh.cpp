@@ -83,8 +83,8 @@ void AddBox(Mesh& m, Vec3 lo, Vec3 hi, int topMaterial, int sideMaterial, float 
             sideMaterial);
 }
 
-void AddCylinder(Mesh& m, float cx, float cz, float y0, float y1, float r0, float r1,
-                 int segments, int sideMaterial, int capMaterial, float tile) {
+void AddCylinder(Mesh& m, float cx, float cz, float y0, float y1, float r0, float r1, int segments,
+                 int sideMaterial, int capMaterial, float tile) {
   const float kTwoPi = 6.2831853f;
   const float slope = (r0 - r1) / (y1 - y0);
   const float around = kTwoPi * std::max(r0, r1) / tile;
@@ -119,8 +119,8 @@ void AddCylinder(Mesh& m, float cx, float cz, float y0, float y1, float r0, floa
   }
 }
 
-void AddSphere(Mesh& m, Vec3 centre, Vec3 radii, int rings, int segments, int material,
-               bool inward, float vFrom, float vTo) {
+void AddSphere(Mesh& m, Vec3 centre, Vec3 radii, int rings, int segments, int material, bool inward,
+               float vFrom, float vTo) {
   const float kPi = 3.14159265f;
   std::vector<std::vector<uint32_t>> grid(rings + 1);
   for (int r = 0; r <= rings; ++r) {
@@ -157,17 +157,15 @@ void AddRamp(Mesh& m, float x0, float x1, float z0, float z1, float base, float 
   const float s = 1.0f / tile;
   const Vec3 slopeNormal = Normalize({-(y1 - y0), x1 - x0, 0});
   const float len = std::sqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0));
-  m.AddQuad({x0, y0, z0}, {x0, y0, z1}, {x1, y1, z1}, {x1, y1, z0}, slopeNormal,
-            {0, -z0 * s}, {0, -z1 * s}, {len * s, -z1 * s}, {len * s, -z0 * s}, topMaterial);
+  m.AddQuad({x0, y0, z0}, {x0, y0, z1}, {x1, y1, z1}, {x1, y1, z0}, slopeNormal, {0, -z0 * s},
+            {0, -z1 * s}, {len * s, -z1 * s}, {len * s, -z0 * s}, topMaterial);
   m.AddQuad({x0, base, z0}, {x1, base, z0}, {x1, base, z1}, {x0, base, z1}, {0, -1, 0},
             {x0 * s, z0 * s}, {x1 * s, z0 * s}, {x1 * s, z1 * s}, {x0 * s, z1 * s}, sideMaterial);
-  m.AddQuad({x1, y1, z0}, {x1, y1, z1}, {x1, base, z1}, {x1, base, z0}, {1, 0, 0},
-            {z0 * s, 0}, {z1 * s, 0}, {z1 * s, (y1 - base) * s}, {z0 * s, (y1 - base) * s},
-            sideMaterial);
+  m.AddQuad({x1, y1, z0}, {x1, y1, z1}, {x1, base, z1}, {x1, base, z0}, {1, 0, 0}, {z0 * s, 0},
+            {z1 * s, 0}, {z1 * s, (y1 - base) * s}, {z0 * s, (y1 - base) * s}, sideMaterial);
   if (y0 > base) {
-    m.AddQuad({x0, y0, z1}, {x0, y0, z0}, {x0, base, z0}, {x0, base, z1}, {-1, 0, 0},
-              {z1 * s, 0}, {z0 * s, 0}, {z0 * s, (y0 - base) * s}, {z1 * s, (y0 - base) * s},
-              sideMaterial);
+    m.AddQuad({x0, y0, z1}, {x0, y0, z0}, {x0, base, z0}, {x0, base, z1}, {-1, 0, 0}, {z1 * s, 0},
+              {z0 * s, 0}, {z0 * s, (y0 - base) * s}, {z1 * s, (y0 - base) * s}, sideMaterial);
   }
   for (int side = 0; side < 2; ++side) {
     const float z = side ? z1 : z0;
@@ -273,13 +271,15 @@ bool WriteBinaryFile(const std::string& path, const std::vector<uint8_t>& bytes)
     std::fprintf(stderr, "assetgen: cannot write %s\n", path.c_str());
     return false;
   }
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
 bool WriteStaticModel(const std::string& path, const Mesh& m, const std::string& meshName) {
   if (m.positions.size() > 65535) {
-    std::fprintf(stderr, "assetgen: %s has more vertices than 16-bit indices reach\n", path.c_str());
+    std::fprintf(stderr, "assetgen: %s has more vertices than 16-bit indices reach\n",
+                 path.c_str());
     return false;
   }
   std::string s = "xof 0303txt 0032\n\n";

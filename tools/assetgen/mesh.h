@@ -48,8 +48,8 @@ struct Mesh {
   // that order (v1 - v0) x (v2 - v0) points along `outward`.
   void AddTriangle(uint32_t a, uint32_t b, uint32_t c, Vec3 outward, int material);
   // Four corners in order around the quad; two faces facing `outward`.
-  void AddQuad(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec3 outward, Vec2 t0, Vec2 t1, Vec2 t2,
-               Vec2 t3, int material);
+  void AddQuad(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec3 outward, Vec2 t0, Vec2 t1, Vec2 t2, Vec2 t3,
+               int material);
   void Append(const Mesh& other);  // materials are merged by index offset
   size_t FaceCount() const { return faceMaterial.size(); }
 };
@@ -60,8 +60,8 @@ struct Mesh {
 void AddBox(Mesh& m, Vec3 lo, Vec3 hi, int topMaterial, int sideMaterial, float tile,
             int bottomMaterial = -1);
 // Vertical cylinder (or cone when the radii differ) around (cx, cz), with caps.
-void AddCylinder(Mesh& m, float cx, float cz, float y0, float y1, float r0, float r1,
-                 int segments, int sideMaterial, int capMaterial, float tile);
+void AddCylinder(Mesh& m, float cx, float cz, float y0, float y1, float r0, float r1, int segments,
+                 int sideMaterial, int capMaterial, float tile);
 // Sphere (or ellipsoid) of smooth normals; `inward` makes it visible from inside.
 void AddSphere(Mesh& m, Vec3 centre, Vec3 radii, int rings, int segments, int material,
                bool inward = false, float vFrom = 0.0f, float vTo = 1.0f);

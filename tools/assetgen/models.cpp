@@ -70,7 +70,8 @@ Mesh Island() {
   }
   const uint32_t centre = m.AddVertex({cx, 0, cz}, {0, 1, 0}, {cx / kTile, -cz / kTile});
   std::vector<uint32_t> topRing;
-  for (const Vec3& p : rim) topRing.push_back(m.AddVertex(p, {0, 1, 0}, {p.x / kTile, -p.z / kTile}));
+  for (const Vec3& p : rim)
+    topRing.push_back(m.AddVertex(p, {0, 1, 0}, {p.x / kTile, -p.z / kTile}));
   for (int i = 0; i < n; ++i) m.AddTriangle(centre, topRing[i], topRing[i + 1], {0, 1, 0}, grass);
   const float cliffDepth = 8;
   float around = 0;
@@ -79,7 +80,8 @@ Mesh Island() {
     const Vec3 out = Normalize(Vec3{(a.x + b.x) / 2 - cx, 0, (a.z + b.z) / 2 - cz});
     const float len = Length(b - a) / kTile;
     m.AddQuad(a, b, b + Vec3{0, -cliffDepth, 0}, a + Vec3{0, -cliffDepth, 0}, out, {around, 0},
-              {around + len, 0}, {around + len, cliffDepth / kTile}, {around, cliffDepth / kTile}, cliff);
+              {around + len, 0}, {around + len, cliffDepth / kTile}, {around, cliffDepth / kTile},
+              cliff);
     // Underside: towards a tip 70 below the middle.
     const Vec3 tip{cx + 8, -78, cz - 4};
     const Vec3 a2 = a + Vec3{0, -cliffDepth, 0}, b2 = b + Vec3{0, -cliffDepth, 0};
@@ -211,7 +213,8 @@ Mesh GardenWall() {
 // Half-ring bands in the local yz plane, red outside to violet inside.
 Mesh Rainbow() {
   Mesh m;
-  const uint32_t colours[7] = {0xFF5A5A, 0xFFA24A, 0xFFE45A, 0x6EDB6E, 0x5AB8FF, 0x6A7BFF, 0xB679FF};
+  const uint32_t colours[7] = {0xFF5A5A, 0xFFA24A, 0xFFE45A, 0x6EDB6E,
+                               0x5AB8FF, 0x6A7BFF, 0xB679FF};
   const float outer = 90, band = 4.5f, depth = 3;
   const int n = 48;
   for (int c = 0; c < 7; ++c) {
@@ -222,18 +225,18 @@ Mesh Rainbow() {
       auto P = [&](float r, float a, float x) { return Vec3{x, r * std::sin(a), r * std::cos(a)}; };
       for (int face = 0; face < 2; ++face) {
         const float x = face ? depth / 2 : -depth / 2;
-        m.AddQuad(P(r0, a0, x), P(r1, a0, x), P(r1, a1, x), P(r0, a1, x), {face ? 1.0f : -1.0f, 0, 0},
-                  {0, 0}, {1, 0}, {1, 1}, {0, 1}, mat);
+        m.AddQuad(P(r0, a0, x), P(r1, a0, x), P(r1, a1, x), P(r0, a1, x),
+                  {face ? 1.0f : -1.0f, 0, 0}, {0, 0}, {1, 0}, {1, 1}, {0, 1}, mat);
       }
       const Vec3 o0 = Normalize(P(1, a0, 0)), o1 = Normalize(P(1, a1, 0));
       const Vec3 mid = Normalize(o0 + o1);
       if (c == 0) {
-        m.AddQuad(P(r1, a0, -depth / 2), P(r1, a0, depth / 2), P(r1, a1, depth / 2), P(r1, a1, -depth / 2),
-                  mid, {0, 0}, {1, 0}, {1, 1}, {0, 1}, mat);
+        m.AddQuad(P(r1, a0, -depth / 2), P(r1, a0, depth / 2), P(r1, a1, depth / 2),
+                  P(r1, a1, -depth / 2), mid, {0, 0}, {1, 0}, {1, 1}, {0, 1}, mat);
       }
       if (c == 6) {
-        m.AddQuad(P(r0, a0, -depth / 2), P(r0, a0, depth / 2), P(r0, a1, depth / 2), P(r0, a1, -depth / 2),
-                  mid * -1.0f, {0, 0}, {1, 0}, {1, 1}, {0, 1}, mat);
+        m.AddQuad(P(r0, a0, -depth / 2), P(r0, a0, depth / 2), P(r0, a1, depth / 2),
+                  P(r0, a1, -depth / 2), mid * -1.0f, {0, 0}, {1, 0}, {1, 1}, {0, 1}, mat);
       }
     }
   }
@@ -243,9 +246,11 @@ Mesh Rainbow() {
 Mesh Cloud() {
   Mesh m;
   const int white = m.AddMaterial(Mat(0xFFFFFF, "", 1.0f, 4.0f, 0.05f));
-  const float puffs[6][4] = {{0, 0, 0, 5}, {5, -0.8f, 1, 4}, {-5, -1, -0.5f, 3.8f},
-                             {2, 2.2f, -0.5f, 3.6f}, {-2.5f, 1.5f, 1, 3.2f}, {8.5f, -1.5f, 0, 2.6f}};
-  for (const auto& p : puffs) AddSphere(m, {p[0], p[1], p[2]}, {p[3], p[3] * 0.8f, p[3]}, 8, 14, white);
+  const float puffs[6][4] = {{0, 0, 0, 5},           {5, -0.8f, 1, 4},
+                             {-5, -1, -0.5f, 3.8f},  {2, 2.2f, -0.5f, 3.6f},
+                             {-2.5f, 1.5f, 1, 3.2f}, {8.5f, -1.5f, 0, 2.6f}};
+  for (const auto& p : puffs)
+    AddSphere(m, {p[0], p[1], p[2]}, {p[3], p[3] * 0.8f, p[3]}, 8, 14, white);
   return m;
 }
 
@@ -266,7 +271,8 @@ Mesh Bush() {
   const int flower = m.AddMaterial(Mat(0xFF7FB0, "", 1.0f, 20.0f, 0.3f));
   AddSphere(m, {0, 0.6f, 0}, {1.4f, 1.1f, 1.4f}, 8, 14, leaf);
   AddSphere(m, {1.1f, 0.4f, 0.4f}, {0.9f, 0.8f, 0.9f}, 6, 10, leaf);
-  const float spots[4][3] = {{0.3f, 1.6f, -0.6f}, {-0.8f, 1.2f, -0.7f}, {1.0f, 1.0f, -0.8f}, {-0.2f, 1.4f, 0.8f}};
+  const float spots[4][3] = {
+      {0.3f, 1.6f, -0.6f}, {-0.8f, 1.2f, -0.7f}, {1.0f, 1.0f, -0.8f}, {-0.2f, 1.4f, 0.8f}};
   for (const auto& s : spots) AddSphere(m, {s[0], s[1], s[2]}, {0.25f, 0.25f, 0.25f}, 5, 8, flower);
   return m;
 }
@@ -312,8 +318,8 @@ Mesh StarStatue() {
   for (int i = 0; i < 10; ++i) {
     const Vec3 a = pts[i], b = pts[(i + 1) % 10];
     const Vec3 out = Normalize(Vec3{(a.x + b.x) / 2, (a.y + b.y) / 2 - cy, 0});
-    m.AddQuad(a + Vec3{0, 0, -half}, b + Vec3{0, 0, -half}, b + Vec3{0, 0, half}, a + Vec3{0, 0, half}, out,
-              {0, 0}, {1, 0}, {1, 1}, {0, 1}, gold);
+    m.AddQuad(a + Vec3{0, 0, -half}, b + Vec3{0, 0, -half}, b + Vec3{0, 0, half},
+              a + Vec3{0, 0, half}, out, {0, 0}, {1, 0}, {1, 1}, {0, 1}, gold);
   }
   AddCylinder(m, 0, 0, 2, cy - 2.5f, 0.3f, 0.3f, 8, gold, -1, 1.0f);
   return m;
@@ -326,7 +332,8 @@ Mesh TitleFloor() {
   const int top = m.AddMaterial(Mat(0xFFFFFF, "grass.png"));
   const int side = m.AddMaterial(Mat(0xFFFFFF, "cliff.png"));
   const float blocks[4][2] = {{-1.95f, -0.85f}, {-0.75f, 0.12f}, {0.22f, 0.92f}, {1.02f, 2.0f}};
-  for (const auto& b : blocks) AddBox(m, {b[0], -0.7f, -0.18f}, {b[1], -0.35f, 0.28f}, top, side, 0.4f);
+  for (const auto& b : blocks)
+    AddBox(m, {b[0], -0.7f, -0.18f}, {b[1], -0.35f, 0.28f}, top, side, 0.4f);
   return m;
 }
 
@@ -364,16 +371,19 @@ Mesh Logo() {
     };
     auto sample = [&](float px, float py) {
       // Pixel (x, y) holds the coverage at its centre (x + 0.5, y + 0.5).
-      const int x0 = static_cast<int>(std::floor(px - 0.5f)), y0 = static_cast<int>(std::floor(py - 0.5f));
+      const int x0 = static_cast<int>(std::floor(px - 0.5f)),
+                y0 = static_cast<int>(std::floor(py - 0.5f));
       const float fx = px - 0.5f - x0, fy = py - 0.5f - y0;
-      const float a = value(x0, y0), b = value(x0 + 1, y0), c = value(x0, y0 + 1), d = value(x0 + 1, y0 + 1);
+      const float a = value(x0, y0), b = value(x0 + 1, y0), c = value(x0, y0 + 1),
+                  d = value(x0 + 1, y0 + 1);
       return (a + (b - a) * fx) * (1 - fy) + (c + (d - c) * fx) * fy;
     };
     for (int y = -1; y < g.height; ++y) {
       int runStart = -2;
       for (int x = -1; x <= g.width; ++x) {
         const float v[4] = {value(x, y), value(x + 1, y), value(x + 1, y + 1), value(x, y + 1)};
-        const bool full = x < g.width && v[0] >= 0.5f && v[1] >= 0.5f && v[2] >= 0.5f && v[3] >= 0.5f;
+        const bool full =
+            x < g.width && v[0] >= 0.5f && v[1] >= 0.5f && v[2] >= 0.5f && v[3] >= 0.5f;
         if (full) {
           if (runStart < -1) runStart = x;
           continue;
@@ -382,9 +392,11 @@ Mesh Logo() {
           for (int face = 0; face < 2; ++face) {
             const float z = face ? depth / 2 : -depth / 2;
             const Vec3 n{0, 0, face ? 1.0f : -1.0f};
-            m.AddQuad(toLocal(runStart + 0.5f, y + 0.5f) + Vec3{0, 0, z}, toLocal(x + 0.5f, y + 0.5f) + Vec3{0, 0, z},
-                      toLocal(x + 0.5f, y + 1.5f) + Vec3{0, 0, z}, toLocal(runStart + 0.5f, y + 1.5f) + Vec3{0, 0, z},
-                      n, {0, 0}, {1, 0}, {1, 1}, {0, 1}, mat);
+            m.AddQuad(toLocal(runStart + 0.5f, y + 0.5f) + Vec3{0, 0, z},
+                      toLocal(x + 0.5f, y + 0.5f) + Vec3{0, 0, z},
+                      toLocal(x + 0.5f, y + 1.5f) + Vec3{0, 0, z},
+                      toLocal(runStart + 0.5f, y + 1.5f) + Vec3{0, 0, z}, n, {0, 0}, {1, 0}, {1, 1},
+                      {0, 1}, mat);
           }
           runStart = -2;
         }
@@ -398,7 +410,8 @@ Mesh Logo() {
           if (v[k] >= 0.5f) poly.push_back({toLocal(cx[k], cy[k]), false});
           if ((v[k] >= 0.5f) != (v[k2] >= 0.5f)) {
             const float t = (0.5f - v[k]) / (v[k2] - v[k]);
-            poly.push_back({toLocal(cx[k] + (cx[k2] - cx[k]) * t, cy[k] + (cy[k2] - cy[k]) * t), true});
+            poly.push_back(
+                {toLocal(cx[k] + (cx[k2] - cx[k]) * t, cy[k] + (cy[k2] - cy[k]) * t), true});
           }
         }
         if (poly.size() < 3) continue;
@@ -422,12 +435,13 @@ Mesh Logo() {
           const Vec3 mid = (a.first + b.first) * 0.5f;
           // Outward is where the coverage falls off.
           const float mx = mid.x / pixel + centreX - penX, my = centreY - mid.y / pixel;
-          if (sample(mx + out.x * 0.6f, my - out.y * 0.6f) > sample(mx - out.x * 0.6f, my + out.y * 0.6f)) {
+          if (sample(mx + out.x * 0.6f, my - out.y * 0.6f) >
+              sample(mx - out.x * 0.6f, my + out.y * 0.6f)) {
             out = out * -1.0f;
           }
           m.AddQuad(a.first + Vec3{0, 0, -depth / 2}, b.first + Vec3{0, 0, -depth / 2},
-                    b.first + Vec3{0, 0, depth / 2}, a.first + Vec3{0, 0, depth / 2}, out, {0, 0}, {1, 0},
-                    {1, 1}, {0, 1}, mat);
+                    b.first + Vec3{0, 0, depth / 2}, a.first + Vec3{0, 0, depth / 2}, out, {0, 0},
+                    {1, 0}, {1, 1}, {0, 1}, mat);
         }
       }
     }

@@ -14,7 +14,7 @@ namespace assetgen {
 namespace {
 
 // Shift-JIS bytes of the core and the six direction words.
-const std::string kCore = "\x8A\x6A";                  // 核
+const std::string kCore = "\x8A\x6A";                       // 核
 const std::string kRight = "\x89\x45", kLeft = "\x8D\xB6";  // 右 左 (+x, -x)
 const std::string kUp = "\x8F\xE3", kDown = "\x89\xBA";     // 上 下 (+y, -y)
 const std::string kFront = "\x91\x4F", kBack = "\x8C\xE3";  // 前 後 (+z, -z)
@@ -81,13 +81,15 @@ std::vector<std::vector<std::pair<int, int>>> SlimeWeights(const Mesh& body,
   for (size_t v = 0; v < body.positions.size(); ++v) {
     const Vec3 dir = Normalize(body.positions[v]);
     std::vector<std::pair<float, int>> near;
-    for (size_t b = 0; b < bones.size(); ++b) near.push_back({Dot(dir, Normalize(bones[b].rest)), static_cast<int>(b)});
+    for (size_t b = 0; b < bones.size(); ++b)
+      near.push_back({Dot(dir, Normalize(bones[b].rest)), static_cast<int>(b)});
     std::stable_sort(near.begin(), near.end(), [](auto& a, auto& b) { return a.first > b.first; });
     const float floorCos = near[4].first;
     std::vector<std::pair<float, int>> picked;
     float total = 0;
     for (int i = 0; i < 4; ++i) {
-      const float w = std::pow(std::max(0.0f, near[i].first - floorCos), 1.5f) + (i == 0 ? 1e-4f : 0.0f);
+      const float w =
+          std::pow(std::max(0.0f, near[i].first - floorCos), 1.5f) + (i == 0 ? 1e-4f : 0.0f);
       if (w <= 0) continue;
       picked.push_back({w, near[i].second});
       total += w;
@@ -141,13 +143,16 @@ bool WriteSlime(const std::string& dataDir) {
         if (bone == static_cast<int>(b)) influenced.push_back({v, micro});
       }
     }
-    s += "  SkinWeights {\n   \"" + bones[b].name + "\";\n   " + std::to_string(influenced.size()) + ";\n";
+    s += "  SkinWeights {\n   \"" + bones[b].name + "\";\n   " + std::to_string(influenced.size()) +
+         ";\n";
     for (size_t i = 0; i < influenced.size(); ++i) {
-      s += "   " + std::to_string(influenced[i].first) + (i + 1 < influenced.size() ? ",\n" : ";\n");
+      s +=
+          "   " + std::to_string(influenced[i].first) + (i + 1 < influenced.size() ? ",\n" : ";\n");
     }
     for (size_t i = 0; i < influenced.size(); ++i) {
       char text[32];
-      std::snprintf(text, sizeof text, "%d.%06d", influenced[i].second / 1000000, influenced[i].second % 1000000);
+      std::snprintf(text, sizeof text, "%d.%06d", influenced[i].second / 1000000,
+                    influenced[i].second % 1000000);
       s += std::string("   ") + text + (i + 1 < influenced.size() ? ",\n" : ";\n");
     }
     // Offset matrix: the inverse of the bone's bind pose (a pure translation).

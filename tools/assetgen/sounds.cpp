@@ -49,11 +49,16 @@ void Note(Track& t, float startSec, float lenSec, float note, float amp, Voice v
   for (long i = 0; i < total; ++i) {
     const float sec = static_cast<float>(i) / kRate;
     float env;
-    if (sec < attack) env = sec / attack;
-    else if (voice == Voice::kBell) env = std::exp(-(sec - attack) * 5.0f);
-    else if (sec < lenSec) env = 0.75f + 0.25f * std::exp(-(sec - attack) * 8.0f);
-    else env = 0.75f * std::max(0.0f, 1 - (sec - lenSec) / release);
-    const float vib = vibrato > 0 ? 1 + vibrato * std::sin(2 * kPi * 5.5f * sec) * std::min(1.0f, sec * 3) : 1;
+    if (sec < attack)
+      env = sec / attack;
+    else if (voice == Voice::kBell)
+      env = std::exp(-(sec - attack) * 5.0f);
+    else if (sec < lenSec)
+      env = 0.75f + 0.25f * std::exp(-(sec - attack) * 8.0f);
+    else
+      env = 0.75f * std::max(0.0f, 1 - (sec - lenSec) / release);
+    const float vib =
+        vibrato > 0 ? 1 + vibrato * std::sin(2 * kPi * 5.5f * sec) * std::min(1.0f, sec * 3) : 1;
     phase += f * vib / kRate;
     phase -= std::floor(phase);
     float v = 0;
@@ -67,7 +72,8 @@ void Note(Track& t, float startSec, float lenSec, float note, float amp, Voice v
         break;
       }
       case Voice::kSaw:
-        for (int h = 1; h <= 12 && h * f < 8000; ++h) v += std::sin(2 * kPi * h * phase) / h * (h % 2 ? 1 : -1);
+        for (int h = 1; h <= 12 && h * f < 8000; ++h)
+          v += std::sin(2 * kPi * h * phase) / h * (h % 2 ? 1 : -1);
         v *= 0.55f;
         break;
       case Voice::kTriangle:
@@ -158,7 +164,8 @@ std::vector<int16_t> Render(const Song& song, bool bright, uint32_t seed) {
     const auto& ch = song.chords[bar];
     for (int e = 0; e < 8; ++e) {
       const int tone = ch[(e % 2 ? (e / 2 + 1) : e / 2) % ch.size()] + 12;
-      Note(t, b0 + e * eighth, eighth, static_cast<float>(tone), bright ? 0.10f : 0.07f, Voice::kBell);
+      Note(t, b0 + e * eighth, eighth, static_cast<float>(tone), bright ? 0.10f : 0.07f,
+           Voice::kBell);
     }
     // Drums.
     for (int b = 0; b < 4; ++b) {
@@ -173,7 +180,8 @@ std::vector<int16_t> Render(const Song& song, bool bright, uint32_t seed) {
   float peak = 1e-6f;
   for (float v : t.s) peak = std::max(peak, std::fabs(v));
   std::vector<int16_t> pcm(t.s.size());
-  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(std::lround(t.s[i] / peak * 0.85f * 32767));
+  for (size_t i = 0; i < pcm.size(); ++i)
+    pcm[i] = static_cast<int16_t>(std::lround(t.s[i] / peak * 0.85f * 32767));
   return pcm;
 }
 
@@ -187,12 +195,12 @@ Song TitleSong() {
     s.chords.insert(s.chords.end(), {cC, cAm, cF, cG});
   }
   s.melody = {
-      {{76, 2}, {79, 2}, {84, 3}, {79, 1}}, {{81, 2}, {76, 2}, {72, 2}, {76, 2}},
+      {{76, 2}, {79, 2}, {84, 3}, {79, 1}},          {{81, 2}, {76, 2}, {72, 2}, {76, 2}},
       {{77, 2}, {81, 2}, {84, 2}, {81, 1}, {79, 1}}, {{79, 3}, {77, 1}, {76, 2}, {74, 2}},
       {{72, 1}, {74, 1}, {76, 2}, {79, 2}, {76, 2}}, {{81, 3}, {79, 1}, {76, 2}, {72, 2}},
-      {{74, 2}, {77, 2}, {81, 2}, {79, 2}}, {{79, 2}, {83, 2}, {86, 4}},
+      {{74, 2}, {77, 2}, {81, 2}, {79, 2}},          {{79, 2}, {83, 2}, {86, 4}},
       {{84, 2}, {83, 1}, {81, 1}, {79, 2}, {76, 2}}, {{77, 2}, {76, 2}, {74, 2}, {72, 2}},
-      {{74, 2}, {76, 2}, {77, 2}, {81, 2}}, {{79, 4}, {74, 2}, {71, 2}},
+      {{74, 2}, {76, 2}, {77, 2}, {81, 2}},          {{79, 4}, {74, 2}, {71, 2}},
   };
   return s;
 }
@@ -201,7 +209,8 @@ Song GameSong() {
   Song s;
   s.bpm = 140;
   const int Am = 45, F = 41, C = 48, G = 43, E = 40;
-  const std::vector<int> cAm{57, 60, 64}, cF{53, 57, 60}, cC{60, 64, 67}, cG{55, 59, 62}, cE{56, 59, 64};
+  const std::vector<int> cAm{57, 60, 64}, cF{53, 57, 60}, cC{60, 64, 67}, cG{55, 59, 62},
+      cE{56, 59, 64};
   for (int p = 0; p < 3; ++p) {
     s.roots.insert(s.roots.end(), {Am, F, C, G});
     s.chords.insert(s.chords.end(), {cAm, cF, cC, cG});
@@ -209,14 +218,20 @@ Song GameSong() {
   s.roots.insert(s.roots.end(), {Am, F, G, E});
   s.chords.insert(s.chords.end(), {cAm, cF, cG, cE});
   const std::vector<std::vector<MelodyNote>> phrase1 = {
-      {{69, 1}, {72, 1}, {76, 2}, {74, 1}, {72, 1}, {71, 2}}, {{72, 2}, {69, 2}, {65, 2}, {69, 2}},
-      {{67, 1}, {72, 1}, {76, 2}, {79, 2}, {76, 2}}, {{74, 3}, {71, 1}, {67, 4}}};
+      {{69, 1}, {72, 1}, {76, 2}, {74, 1}, {72, 1}, {71, 2}},
+      {{72, 2}, {69, 2}, {65, 2}, {69, 2}},
+      {{67, 1}, {72, 1}, {76, 2}, {79, 2}, {76, 2}},
+      {{74, 3}, {71, 1}, {67, 4}}};
   const std::vector<std::vector<MelodyNote>> phrase2 = {
-      {{76, 1}, {76, 1}, {77, 1}, {79, 1}, {81, 2}, {79, 2}}, {{77, 1}, {76, 1}, {74, 2}, {72, 2}, {69, 2}},
-      {{72, 2}, {76, 2}, {79, 2}, {84, 2}}, {{83, 4}, {79, 2}, {74, 2}}};
+      {{76, 1}, {76, 1}, {77, 1}, {79, 1}, {81, 2}, {79, 2}},
+      {{77, 1}, {76, 1}, {74, 2}, {72, 2}, {69, 2}},
+      {{72, 2}, {76, 2}, {79, 2}, {84, 2}},
+      {{83, 4}, {79, 2}, {74, 2}}};
   const std::vector<std::vector<MelodyNote>> phrase4 = {
-      {{81, 2}, {79, 1}, {77, 1}, {76, 2}, {74, 2}}, {{72, 2}, {74, 2}, {76, 2}, {77, 2}},
-      {{79, 2}, {77, 2}, {74, 2}, {71, 2}}, {{68, 4}, {71, 2}, {76, 2}}};
+      {{81, 2}, {79, 1}, {77, 1}, {76, 2}, {74, 2}},
+      {{72, 2}, {74, 2}, {76, 2}, {77, 2}},
+      {{79, 2}, {77, 2}, {74, 2}, {71, 2}},
+      {{68, 4}, {71, 2}, {76, 2}}};
   s.melody = phrase1;
   s.melody.insert(s.melody.end(), phrase2.begin(), phrase2.end());
   for (auto bar : phrase1) {
@@ -233,20 +248,25 @@ std::vector<int16_t> ToPcm(const std::vector<float>& s, float peakTarget) {
   float peak = 1e-6f;
   for (float v : s) peak = std::max(peak, std::fabs(v));
   std::vector<int16_t> pcm(s.size());
-  for (size_t i = 0; i < s.size(); ++i) pcm[i] = static_cast<int16_t>(std::lround(s[i] / peak * peakTarget * 32767));
+  for (size_t i = 0; i < s.size(); ++i)
+    pcm[i] = static_cast<int16_t>(std::lround(s[i] / peak * peakTarget * 32767));
   // A few samples of fade at both ends: no click when a sound starts or stops.
   const size_t fade = std::min<size_t>(64, pcm.size() / 2);
   for (size_t i = 0; i < fade; ++i) {
     pcm[i] = static_cast<int16_t>(pcm[i] * static_cast<float>(i) / fade);
-    pcm[pcm.size() - 1 - i] = static_cast<int16_t>(pcm[pcm.size() - 1 - i] * static_cast<float>(i) / fade);
+    pcm[pcm.size() - 1 - i] =
+        static_cast<int16_t>(pcm[pcm.size() - 1 - i] * static_cast<float>(i) / fade);
   }
   return pcm;
 }
 
-std::vector<float> Buffer(float seconds) { return std::vector<float>(static_cast<size_t>(seconds * kRate), 0.0f); }
+std::vector<float> Buffer(float seconds) {
+  return std::vector<float>(static_cast<size_t>(seconds * kRate), 0.0f);
+}
 
 // A tone whose pitch glides from f0 to f1 (exponentially) with its own decay.
-void Glide(std::vector<float>& s, float at, float len, float f0, float f1, float amp, float decay, int harmonics = 1) {
+void Glide(std::vector<float>& s, float at, float len, float f0, float f1, float amp, float decay,
+           int harmonics = 1) {
   float phase = 0;
   const long start = std::lround(at * kRate);
   for (long i = 0; i < std::lround(len * kRate) && start + i < static_cast<long>(s.size()); ++i) {
@@ -261,7 +281,8 @@ void Glide(std::vector<float>& s, float at, float len, float f0, float f1, float
   }
 }
 
-void NoiseBurst(std::vector<float>& s, float at, float len, float amp, float decay, float smooth, Random& rng) {
+void NoiseBurst(std::vector<float>& s, float at, float len, float amp, float decay, float smooth,
+                Random& rng) {
   float lp = 0;
   const long start = std::lround(at * kRate);
   for (long i = 0; i < std::lround(len * kRate) && start + i < static_cast<long>(s.size()); ++i) {
@@ -292,8 +313,8 @@ std::vector<int16_t> Jump() {
     const float x = static_cast<float>(i) / s.size();
     const float f = 260 * std::pow(3.2f, x) * (1 + 0.06f * std::sin(2 * kPi * 28 * x));
     phase += f / kRate;
-    s[i] = (std::sin(2 * kPi * phase) + 0.25f * std::sin(4 * kPi * phase)) * std::min(1.0f, i / 150.0f) *
-           std::exp(-x * 2.5f);
+    s[i] = (std::sin(2 * kPi * phase) + 0.25f * std::sin(4 * kPi * phase)) *
+           std::min(1.0f, i / 150.0f) * std::exp(-x * 2.5f);
   }
   return ToPcm(s, 0.75f);
 }
@@ -332,11 +353,15 @@ std::vector<int16_t> ClearFanfare() {
   const float starts[6] = {0, 1, 2, 3, 4.5f, 5};
   const float lengths[6] = {0.9f, 0.9f, 0.9f, 1.4f, 0.45f, 10};
   for (int i = 0; i < 6; ++i) {
-    Note(t, starts[i] * e, lengths[i] * e, static_cast<float>(notes[i]), 0.3f, Voice::kSoftSquare, 0.008f);
-    Note(t, starts[i] * e, lengths[i] * e, static_cast<float>(notes[i] - 12), 0.12f, Voice::kTriangle);
+    Note(t, starts[i] * e, lengths[i] * e, static_cast<float>(notes[i]), 0.3f, Voice::kSoftSquare,
+         0.008f);
+    Note(t, starts[i] * e, lengths[i] * e, static_cast<float>(notes[i] - 12), 0.12f,
+         Voice::kTriangle);
   }
   for (int n : {60, 64, 67, 72}) Note(t, 5 * e, 10 * e, static_cast<float>(n), 0.12f, Voice::kBell);
-  for (int k = 0; k < 10; ++k) Note(t, (5 + k * 0.5f) * e, 0.5f * e, static_cast<float>(84 + (k % 4) * 3), 0.06f, Voice::kBell);
+  for (int k = 0; k < 10; ++k)
+    Note(t, (5 + k * 0.5f) * e, 0.5f * e, static_cast<float>(84 + (k % 4) * 3), 0.06f,
+         Voice::kBell);
   return ToPcm(t.s, 0.8f);
 }
 
@@ -371,9 +396,15 @@ std::vector<int16_t> GateOpen() {
 
 bool WriteWav(const std::string& path, const std::vector<int16_t>& pcm) {
   std::vector<uint8_t> out;
-  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back((v >> (8 * i)) & 255); };
-  auto put16 = [&](uint32_t v) { for (int i = 0; i < 2; ++i) out.push_back((v >> (8 * i)) & 255); };
-  auto tag = [&](const char* t) { for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(t[i])); };
+  auto put32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back((v >> (8 * i)) & 255);
+  };
+  auto put16 = [&](uint32_t v) {
+    for (int i = 0; i < 2; ++i) out.push_back((v >> (8 * i)) & 255);
+  };
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(t[i]));
+  };
   const uint32_t dataBytes = static_cast<uint32_t>(pcm.size() * 2);
   tag("RIFF");
   put32(36 + dataBytes);

@@ -31,11 +31,12 @@ Image LoadingMessage() {
   const std::string text = "LOADING...";
   const int cell = 48;
   Image img(cell * 10, 80);
-  const Colour fills[5] = {Rgb(0x3FC8F0), Rgb(0x5AD66A), Rgb(0xFFC83A), Rgb(0xFF7A9A), Rgb(0xA884FF)};
+  const Colour fills[5] = {Rgb(0x3FC8F0), Rgb(0x5AD66A), Rgb(0xFFC83A), Rgb(0xFF7A9A),
+                           Rgb(0xA884FF)};
   for (int i = 0; i < 10; ++i) {
     Image one(cell, 80);
-    Lettering(one, std::string(1, text[i]), 64, Mix(fills[i % 5], Rgb(0xFFFFFF), 0.35f), fills[i % 5],
-              Rgb(0x24305E), 4);
+    Lettering(one, std::string(1, text[i]), 64, Mix(fills[i % 5], Rgb(0xFFFFFF), 0.35f),
+              fills[i % 5], Rgb(0x24305E), 4);
     img.Paste(one, cell * i, 0);
   }
   return img;
@@ -55,8 +56,8 @@ Image StartMessage() {
 }
 
 Image ClearMessage() {
-  Image img(520, 120);
-  Lettering(img, "STAGE CLEAR!", 84, Rgb(0xFFFFFF), Rgb(0xFFD23F), Rgb(0xD2335E), 6);
+  Image img(600, 120);
+  Lettering(img, "STAGE CLEAR!", 80, Rgb(0xFFFFFF), Rgb(0xFFD23F), Rgb(0xD2335E), 6);
   return img;
 }
 
@@ -150,12 +151,24 @@ std::vector<Image> CubeFaces() {
         // D3D cube face orientation: +x, -x, +y, -y, +z, -z.
         float dx = 0, dy = 0, dz = 0;
         switch (f) {
-          case 0: dx = 1, dy = -b, dz = -a; break;
-          case 1: dx = -1, dy = -b, dz = a; break;
-          case 2: dx = a, dy = 1, dz = b; break;
-          case 3: dx = a, dy = -1, dz = -b; break;
-          case 4: dx = a, dy = -b, dz = 1; break;
-          default: dx = -a, dy = -b, dz = -1; break;
+          case 0:
+            dx = 1, dy = -b, dz = -a;
+            break;
+          case 1:
+            dx = -1, dy = -b, dz = a;
+            break;
+          case 2:
+            dx = a, dy = 1, dz = b;
+            break;
+          case 3:
+            dx = a, dy = -1, dz = -b;
+            break;
+          case 4:
+            dx = a, dy = -b, dz = 1;
+            break;
+          default:
+            dx = -a, dy = -b, dz = -1;
+            break;
         }
         const float len = std::sqrt(dx * dx + dy * dy + dz * dz);
         Colour c = SkyColour(dy / len);
@@ -175,15 +188,17 @@ Image RingFrames(bool soft) {
   for (int i = 0; i < 10; ++i) {
     Random rng(100 + i + (soft ? 50 : 0));
     const float cx = s * i + s / 2.0f, cy = s / 2.0f;
-    const float r = 40 + i * 1.5f;
+    // Everything stays inside its own 128-pixel cell (the game picks one cell).
+    const float r = 34 + i * 1.2f;
     img.Ring(cx, cy, r, soft ? 10.0f : 7.0f - (i % 3), Rgb(0xFFFFFF, soft ? 0.7f : 1.0f));
     if (!soft) img.Ring(cx, cy, r - 12, 2.5f, Rgb(0xFFFFFF, 0.6f));
     // Droplets flung around the ring.
     const int drops = 6 + i % 4;
     for (int d = 0; d < drops; ++d) {
       const float a = 2 * kPi * (d + rng.Uniform() * 0.6f) / drops;
-      const float rr = r + 9 + rng.Range(0, 12);
-      img.FillCircle(cx + rr * std::cos(a), cy + rr * std::sin(a), rng.Range(2.5f, 5.5f), Rgb(0xFFFFFF, soft ? 0.6f : 1.0f));
+      const float rr = r + 6 + rng.Range(0, 8);
+      img.FillCircle(cx + rr * std::cos(a), cy + rr * std::sin(a), rng.Range(2.0f, 4.5f),
+                     Rgb(0xFFFFFF, soft ? 0.6f : 1.0f));
     }
   }
   return img;
@@ -197,7 +212,8 @@ Image Sparkle(int size, Colour core, Colour glow, int points) {
       const float dx = x + 0.5f - c, dy = y + 0.5f - c;
       const float r = std::sqrt(dx * dx + dy * dy) / c;
       const float a = std::atan2(dy, dx);
-      const float star = std::pow(std::fabs(std::cos(a * points / 2.0f)), 8.0f) * std::max(0.0f, 1 - r);
+      const float star =
+          std::pow(std::fabs(std::cos(a * points / 2.0f)), 8.0f) * std::max(0.0f, 1 - r);
       const float halo = std::max(0.0f, 1 - r) * std::max(0.0f, 1 - r);
       const float v = std::clamp(star * 1.5f + halo * 0.8f, 0.0f, 1.0f);
       Colour col = Mix(glow, core, std::clamp(halo * 1.5f, 0.0f, 1.0f));
@@ -290,8 +306,9 @@ Image Noisy(Colour a, Colour b, float scale, uint32_t seed) {
   const int period = static_cast<int>(scale);
   for (int y = 0; y < s; ++y) {
     for (int x = 0; x < s; ++x) {
-      const float n = 0.65f * TileNoise(x * scale / s, y * scale / s, period, period, seed) +
-                      0.35f * TileNoise(x * scale * 4 / s, y * scale * 4 / s, period * 4, period * 4, seed + 1);
+      const float n =
+          0.65f * TileNoise(x * scale / s, y * scale / s, period, period, seed) +
+          0.35f * TileNoise(x * scale * 4 / s, y * scale * 4 / s, period * 4, period * 4, seed + 1);
       img.At(x, y) = Mix(a, b, n);
     }
   }
@@ -337,7 +354,9 @@ Image Stone() {
     const float y = row * 64.0f;
     img.FillRect(0, y, 256, y + 3, mortar);
     const float shift = row % 2 ? 64 : 0;
-    for (int b = 0; b < 3; ++b) img.FillRect(std::fmod(shift + b * 128.0f, 256.0f), y, std::fmod(shift + b * 128.0f, 256.0f) + 3, y + 64, mortar);
+    for (int b = 0; b < 3; ++b)
+      img.FillRect(std::fmod(shift + b * 128.0f, 256.0f), y,
+                   std::fmod(shift + b * 128.0f, 256.0f) + 3, y + 64, mortar);
   }
   return img;
 }
@@ -349,14 +368,16 @@ Image Brick() {
     const float y = row * 32.0f;
     img.FillRect(0, y, 256, y + 4, mortar);
     const float shift = row % 2 ? 32 : 0;
-    for (int b = 0; b < 4; ++b) img.FillRect(shift + b * 64.0f, y, shift + b * 64.0f + 4, y + 32, mortar);
+    for (int b = 0; b < 4; ++b)
+      img.FillRect(shift + b * 64.0f, y, shift + b * 64.0f + 4, y + 32, mortar);
   }
   return img;
 }
 
 Image Planks(bool side) {
   Image img = Noisy(Rgb(0xF2C27A), Rgb(0xE0A860), 4, side ? 12 : 11);
-  for (int i = 0; i < 256; i += side ? 64 : 32) img.FillRect(0, static_cast<float>(i), 256, i + 3.0f, Rgb(0xB77B3E));
+  for (int i = 0; i < 256; i += side ? 64 : 32)
+    img.FillRect(0, static_cast<float>(i), 256, i + 3.0f, Rgb(0xB77B3E));
   Random rng(side ? 21 : 20);
   for (int i = 0; i < 30; ++i) {
     const float y = rng.Range(0, 256), x = rng.Range(0, 256);
@@ -403,12 +424,14 @@ Image Pad() {
 Image Goal() {
   Image img(256, 256);
   for (int y = 0; y < 256; ++y) {
-    for (int x = 0; x < 256; ++x) img.At(x, y) = ((x / 32 + y / 32) % 2) ? Rgb(0xFFE27A) : Rgb(0xFFFFFF);
+    for (int x = 0; x < 256; ++x)
+      img.At(x, y) = ((x / 32 + y / 32) % 2) ? Rgb(0xFFE27A) : Rgb(0xFFFFFF);
   }
   // A ring centred on the tile's corner: the goal platform's texture repeat
   // starts at its middle, so the ring sits around the centre of the platform.
   for (int cy = 0; cy <= 256; cy += 256) {
-    for (int cx = 0; cx <= 256; cx += 256) img.Ring(static_cast<float>(cx), static_cast<float>(cy), 90, 12, Rgb(0xFF9A3C));
+    for (int cx = 0; cx <= 256; cx += 256)
+      img.Ring(static_cast<float>(cx), static_cast<float>(cy), 90, 12, Rgb(0xFF9A3C));
   }
   return img;
 }
@@ -426,7 +449,7 @@ Image Gate() {
 
 Image SkyPicture() {
   // Equirectangular: v = 0 straight up, v = 1 straight down; clouds wrap in u.
-  const int w = 1024, h = 512;
+  const int w = 2048, h = 1024;
   Image img(w, h);
   for (int y = 0; y < h; ++y) {
     const float v = (y + 0.5f) / h;
@@ -434,10 +457,12 @@ Image SkyPicture() {
     for (int x = 0; x < w; ++x) {
       Colour c = SkyColour(up);
       if (up > -0.05f && up < 0.75f) {
-        const float n = 0.6f * TileNoise(x * 12.0f / w, y * 24.0f / h, 12, 24, 40) +
-                        0.4f * TileNoise(x * 36.0f / w, y * 72.0f / h, 36, 72, 41);
+        // Three octaves: big puffs with crisp, lumpy edges.
+        const float n = 0.55f * TileNoise(x * 12.0f / w, y * 24.0f / h, 12, 24, 40) +
+                        0.3f * TileNoise(x * 36.0f / w, y * 72.0f / h, 36, 72, 41) +
+                        0.15f * TileNoise(x * 108.0f / w, y * 216.0f / h, 108, 216, 42);
         const float band = std::exp(-std::pow((up - 0.25f) / 0.22f, 2.0f));
-        const float cloud = std::clamp((n * band - 0.38f) * 4.0f, 0.0f, 1.0f);
+        const float cloud = std::clamp((n * band - 0.44f) * 6.0f, 0.0f, 1.0f);
         c = Mix(c, Rgb(0xFFFFFF), cloud);
       }
       c.a = 1;

@@ -233,6 +233,7 @@ TEST_F(DeviceTest, BadInputIsRefusedWithInvalidCall) {
   EXPECT_EQ(device_->SetRenderTarget(1, plain), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->SetRenderTarget(1, depth), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->SetDepthStencilSurface(back), D3DERR_INVALIDCALL);
+  back->Release();
   EXPECT_EQ(device_->GetRenderTarget(9, &back), D3DERR_INVALIDCALL);
   EXPECT_EQ(back, nullptr);
   EXPECT_EQ(device_->GetRenderTargetData(plain, plain), D3DERR_INVALIDCALL);

@@ -141,5 +141,22 @@ TEST_F(DeviceTest, ProgramOverrideDrawsIntoEveryTargetWithTheStageTextures) {
   for (IDirect3DTexture9* t : {a, b, c, picture}) t->Release();
 }
 
+// An effect outside its passes: installed, but with no program to offer.
+class IdleProgram : public d3d9::ProgramOverride {
+ public:
+  void Apply(const d3d9::DrawState&) override { ++applied; }
+  int applied = 0;
+};
+
+TEST_F(DeviceTest, AnOverrideWithoutAProgramLeavesTheFixedFunctionDrawing) {
+  IdleProgram idle;
+  ASSERT_EQ(d3d9::SetProgramOverride(device_, &idle), D3D_OK);
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  FillRect(0, 0, 20, 20, 0xFFFF0000);
+  d3d9::SetProgramOverride(device_, nullptr);
+  EXPECT_EQ(idle.applied, 1);
+  EXPECT_TRUE(Near(BackBufferAt(10, 10), 255, 0, 0));
+}
+
 }  // namespace
 }  // namespace glomp::test

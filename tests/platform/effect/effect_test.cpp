@@ -310,6 +310,48 @@ TEST_F(EffectTest, UnknownNamesAreNoOps) {
   EXPECT_EQ(effect_->End(), S_OK);
 }
 
+// Vertex colours and texture coordinates arrive at the inputs the README names,
+// and the caller's macros reach the shaders.
+TEST_F(EffectTest, VertexInputsAndMacros) {
+  const std::string text =
+      "@glsl vertex VS\nout vec4 colour;\n"
+      "void main() { colour = inColor; gl_Position = inPosition; }\n"
+      "@glsl fragment PS\nin vec4 colour;\n"
+      "void main() { outColor0 = colour * vec4(GAIN, GAIN, GAIN, 1.0); }\n"
+      "@technique T\n@pass P VS PS\n@state CULLMODE NONE\n";
+  const D3DXMACRO macros[] = {{"GAIN", "1.0"}, {nullptr, nullptr}};
+  ASSERT_EQ(D3DXCreateEffect(device_, text.data(), UINT(text.size()), macros, nullptr, 0,
+                             nullptr, &effect_, nullptr),
+            S_OK);
+  struct V {
+    float x, y, z;
+    D3DCOLOR colour;
+  };
+  // Left half red, right half green (one quad each, clip-space positions).
+  const V quads[12] = {{-1, 1, 0, 0xFFFF0000},  {0, 1, 0, 0xFFFF0000},  {-1, -1, 0, 0xFFFF0000},
+                       {0, 1, 0, 0xFFFF0000},   {0, -1, 0, 0xFFFF0000}, {-1, -1, 0, 0xFFFF0000},
+                       {0, 1, 0, 0xFF00FF00},   {1, 1, 0, 0xFF00FF00},  {0, -1, 0, 0xFF00FF00},
+                       {1, 1, 0, 0xFF00FF00},   {1, -1, 0, 0xFF00FF00}, {0, -1, 0, 0xFF00FF00}};
+  Clear(0xFF000000);
+  effect_->Begin(nullptr, 0);
+  effect_->BeginPass(0);
+  device_->BeginScene();
+  device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 4, quads, sizeof(V));
+  device_->EndScene();
+  effect_->EndPass();
+  effect_->End();
+  EXPECT_EQ(Rgb(BackBufferAt(8, kHeight / 2)), 0xFF0000u);
+  EXPECT_EQ(Rgb(BackBufferAt(kWidth - 8, kHeight / 2)), 0x00FF00u);
+  effect_->Release();
+  effect_ = nullptr;
+
+  // Without the macro the shader does not compile.
+  std::string errors;
+  EXPECT_TRUE(FAILED(Create(text, &errors)));
+  EXPECT_NE(errors.find("GAIN"), std::string::npos) << errors;
+}
+
 TEST_F(EffectTest, MissingAndBrokenFilesReportErrors) {
   ID3DXBuffer* errors = nullptr;
   ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(0x1);

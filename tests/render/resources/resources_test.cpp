@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/GraphicsDevice.h"
 #include "platform/tex/tex_files.h"
@@ -228,6 +229,24 @@ TEST_F(ResourcesTest, CreatedTexturesFillAndRelease) {
   EXPECT_EQ(loaded.info.Width, 0u);
   loaded.Release();  // twice is fine
   EXPECT_FALSE(loaded.Fill(0, 0));
+}
+
+// Scenes are built on a loader thread: what it loads through the cache must draw
+// on the main thread afterwards.
+TEST_F(ResourcesTest, LoadedOnTheLoaderThreadDrawsOnTheMainThread) {
+  WriteText("quads.x", TwoQuadModel(1, 0, "odd.png"));
+  CStaticMesh* mesh = nullptr;
+  CTexture* texture = nullptr;
+  std::thread loader([&] {
+    mesh = cache_->GetStaticMesh("quads.x");
+    texture = cache_->GetTexture("odd.png");
+  });
+  loader.join();
+  ASSERT_NE(mesh->mesh, nullptr);
+  ASSERT_NE(texture->texture, nullptr);
+  EXPECT_TRUE(DrawnAt(mesh, kWidth / 4, kHeight / 2));
+  EXPECT_FALSE(DrawnAt(mesh, 3 * kWidth / 4, kHeight / 2));
+  EXPECT_EQ(cache_->GetTexture("odd.png"), texture);
 }
 
 TEST_F(ResourcesTest, SkinnedMeshesAreSharedByName) {

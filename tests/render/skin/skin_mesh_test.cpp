@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "render/MeshObject.h"
@@ -336,6 +337,28 @@ TEST_F(SkinMeshTest, SkinningTheDrawingMeshFollowsTheBones) {
   EXPECT_NEAR(out[2], expected.z, 1e-5f);
   body->sourceMesh->UnlockVertexBuffer();
   body->drawingMesh->UnlockVertexBuffer();
+}
+
+TEST_F(SkinMeshTest, ModelsLoadOnOtherThreadsWithoutADrawingContext) {
+  // Scenes are built on a loader thread; two loads at once must not disturb each other.
+  std::string good = Write("model.x", kModel);
+  std::string bad = Write("bad.x", "xof 0303txt 0032\nFrame A { Mesh { 3; 0;0;0;; } }");
+  auto first = std::make_shared<CSkinMesh>();
+  auto second = std::make_shared<CSkinMesh>();
+  bool firstLoaded = false, secondLoaded = true;
+  std::thread a([&] {
+    for (int i = 0; i < 20; ++i) firstLoaded = first->Load(good);
+  });
+  std::thread b([&] {
+    for (int i = 0; i < 20; ++i) secondLoaded = second->Load(bad);
+  });
+  a.join();
+  b.join();
+  EXPECT_TRUE(firstLoaded);
+  EXPECT_FALSE(secondLoaded);
+  EXPECT_EQ(first->GetFrames().size(), 5u);
+  EXPECT_EQ(first->GetAnimationSets().size(), 3u);
+  EXPECT_TRUE(second->GetFrames().empty());
 }
 
 }  // namespace

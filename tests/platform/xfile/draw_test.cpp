@@ -1,0 +1,137 @@
+// DrawSubset through a headless device: each subset lands where its faces are.
+#include "xfile_fixture.h"
+
+#include <stb/stb_image_write.h>
+
+#include <vector>
+
+namespace {
+
+constexpr UINT kWidth = 64, kHeight = 32;
+
+class MeshDrawTest : public XFileTest {
+ protected:
+  void SetUp() override {
+    XFileTest::SetUp();
+    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d_, nullptr);
+    D3DPRESENT_PARAMETERS params = {};
+    params.BackBufferWidth = kWidth;
+    params.BackBufferHeight = kHeight;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    params.EnableAutoDepthStencil = TRUE;
+    params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                 D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED,
+                                 &params, &device_),
+              D3D_OK);
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    D3DMATRIX identity = {};
+    identity._11 = identity._22 = identity._33 = identity._44 = 1;
+    for (D3DTRANSFORMSTATETYPE state : {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION}) {
+      device_->SetTransform(state, &identity);
+    }
+  }
+  void TearDown() override {
+    if (device_) {
+      EXPECT_EQ(device_->Release(), 0u);
+    }
+    if (d3d_) d3d_->Release();
+    XFileTest::TearDown();
+  }
+
+  // Back-buffer pixels as 0xAARRGGBB, row by row from the top.
+  std::vector<uint32_t> Pixels() {
+    IDirect3DSurface9* back = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    std::vector<uint32_t> pixels;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    if (device_->CreateOffscreenPlainSurface(kWidth, kHeight, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                             &copy, nullptr) == D3D_OK &&
+        device_->GetRenderTargetData(back, copy) == D3D_OK) {
+      D3DLOCKED_RECT locked;
+      if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
+        for (UINT y = 0; y < kHeight; ++y) {
+          const uint32_t* row = reinterpret_cast<const uint32_t*>(
+              static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
+          pixels.insert(pixels.end(), row, row + kWidth);
+        }
+        copy->UnlockRect();
+      }
+    }
+    if (copy) copy->Release();
+    if (back) back->Release();
+    return pixels;
+  }
+
+  void SavePng(const std::vector<uint32_t>& pixels, const char* file) {
+    std::vector<unsigned char> rgb;
+    for (uint32_t p : pixels) {
+      rgb.insert(rgb.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                             static_cast<unsigned char>(p)});
+    }
+    stbi_write_png(file, kWidth, kHeight, 3, rgb.data(), kWidth * 3);
+  }
+
+  static uint32_t Rgb(uint32_t pixel) { return pixel & 0xFFFFFF; }
+
+  IDirect3D9* d3d_ = nullptr;
+  IDirect3DDevice9* device_ = nullptr;
+};
+
+TEST_F(MeshDrawTest, EachSubsetDrawsItsOwnFaces) {
+  // Left half of the screen is material 1, right half material 0 (clockwise on screen).
+  std::string path = Write("halves.x", R"(
+Mesh halves {
+  6; -1;-1;0.5;, -1;1;0.5;, 0;1;0.5;, 0;-1;0.5;, 1;1;0.5;, 1;-1;0.5;;
+  2; 4;0,1,2,3;, 4;3,2,4,5;;
+  MeshMaterialList { 2; 2; 1, 0;
+    Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }
+    Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }
+}
+)");
+  LPD3DXMESH mesh = nullptr;
+  DWORD materials = 0;
+  ASSERT_EQ(D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_MANAGED, device_, nullptr, nullptr, nullptr,
+                               &materials, &mesh),
+            S_OK);
+  LPDIRECT3DDEVICE9 owner = nullptr;
+  ASSERT_EQ(mesh->GetDevice(&owner), S_OK);
+  EXPECT_EQ(owner, device_);
+  owner->Release();
+
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  device_->BeginScene();
+  ASSERT_EQ(mesh->DrawSubset(1), S_OK);
+  device_->EndScene();
+  std::vector<uint32_t> one = Pixels();
+  ASSERT_EQ(one.size(), kWidth * kHeight);
+  SavePng(one, "xfile_draw_subset1.png");
+  EXPECT_EQ(Rgb(one[kHeight / 2 * kWidth + kWidth / 4]), 0xFFFFFFu);  // left: drawn
+  EXPECT_EQ(Rgb(one[kHeight / 2 * kWidth + 3 * kWidth / 4]), 0u);    // right: not yet
+
+  device_->BeginScene();
+  ASSERT_EQ(mesh->DrawSubset(0), S_OK);
+  ASSERT_EQ(mesh->DrawSubset(7), S_OK);  // no such subset: nothing
+  device_->EndScene();
+  std::vector<uint32_t> both = Pixels();
+  SavePng(both, "xfile_draw_subsets.png");
+  for (UINT y = 1; y + 1 < kHeight; y += 5) {
+    for (UINT x = 1; x + 1 < kWidth; x += 5) {
+      EXPECT_EQ(Rgb(both[y * kWidth + x]), 0xFFFFFFu) << x << "," << y;
+    }
+  }
+  mesh->Release();
+
+  // A mesh made without a device cannot draw.
+  ASSERT_EQ(D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_MANAGED, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, &mesh),
+            S_OK);
+  EXPECT_EQ(mesh->DrawSubset(0), D3DERR_INVALIDCALL);
+  mesh->Release();
+}
+
+}  // namespace
