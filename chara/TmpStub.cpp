@@ -6,5 +6,3 @@ void CSlime::CollideWalls() {}
 void CSlime::CollideGround() {}
 void CSlime::CollideCeiling() {}
 void CSlime::CollideBones(BoneNode*) {}
-void CSlime::Draw() {}
-void CSlime::DrawShadow() {}
