@@ -9,6 +9,9 @@
 #include "app/Keyboard.h"
 #include "app/Mouse.h"
 #include "app/SoundManager.h"
+#include "render/ResourceCache.h"
+#include "scene/LoadFlag.h"
+#include "scene/SceneManager.h"
 
 namespace {
 
@@ -26,24 +29,6 @@ constexpr char kDeviceError[] = "Direct3D\x8F\x89\x8A\xFA\x89\xBB\x83\x7E\x83\x5
 constexpr char kQuitQuestion[] =  // "終了しますか？"
     "\x8F\x49\x97\xB9\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81\x48";
 constexpr char kQuitCaption[] = "\x8F\x49\x97\xB9\x8A\x6D\x94\x46";  // "終了確認"
-
-constexpr D3DCOLOR kClearBlue = 0xFF0000FF;
-
-// Stands where the scene manager will be until it exists: every frame clears
-// the back buffer, depth and stencil to the scene frame's opaque blue, and that
-// is all that is drawn.
-class ScenePlaceholder {
- public:
-  void Update() {}
-  void Draw() {
-    IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kClearBlue,
-                  1.0f, 0);
-    device->BeginScene();
-    device->EndScene();
-  }
-};
-ScenePlaceholder g_scenePlaceholder;
 
 template <typename T>
 void DeleteAndClear(T*& object) {
@@ -104,12 +89,14 @@ bool CApplication::Init(HINSTANCE instanceHandle, int width, int height) {
   quit = false;
 
   g_keyboard = new CKeyboard();
-  // The resource cache is created here (CResourceCache).
+  g_resourceCache = new CResourceCache();
   g_soundManager = new CSoundManager(window);
   g_soundManager->Load();
   g_mouse = new CMouse();
-  // The load flag (CLoadFlag) and the scene manager (CSceneManager) are created here;
-  // the scene manager's LoadScene then builds the title before Init returns.
+  g_loadFlag = new CLoadFlag();
+  g_sceneManager = new CSceneManager();
+  // The title is built on the loader thread behind the loading picture.
+  g_sceneManager->LoadScene();
   // The effect objects are initialised here, in this order: toonShader, shadowMap,
   // blurShader, edgeShader, environmentMap.
   // An effect file that fails shows its compile error box and the game goes on without it.
@@ -149,9 +136,9 @@ void CApplication::RunFrame() {
   g_keyboard->Update();
   g_mouse->Update();
   const DWORD start = timeGetTime();
-  g_scenePlaceholder.Update();  // the scene manager's Update goes here
+  g_sceneManager->Update();
   g_soundManager->Update();  // carries out this frame's play and stop requests
-  g_scenePlaceholder.Draw();  // the scene manager's Draw goes here
+  g_sceneManager->Draw();
   CGraphicsDevice::GetInstance().device->Present(nullptr, nullptr, nullptr, nullptr);
   const DWORD elapsed = timeGetTime() - start;
   if (elapsed < kFrameMilliseconds) Sleep(kFrameMilliseconds - elapsed);
@@ -159,11 +146,11 @@ void CApplication::RunFrame() {
 
 void CApplication::Shutdown() {
   DeleteAndClear(g_keyboard);
-  // The resource cache is deleted here (it frees every cached texture and mesh),
-  // then the scene manager (which deletes the current scene).
+  DeleteAndClear(g_resourceCache);  // frees every cached texture and mesh
+  DeleteAndClear(g_sceneManager);   // deletes the current scene
   DeleteAndClear(g_mouse);
   DeleteAndClear(g_soundManager);
-  // The load flag is deleted here.
+  DeleteAndClear(g_loadFlag);
   // Then the effects: toonShader's effect and its five textures, shadowMap's
   // effect, blurShader, edgeShader, environmentMap.
   toonShader.Destroy();  // its effect, then its five textures

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/GraphicsDevice.h"
+#include "support/headless_device.h"
 #include "app/WaveFile.h"
 #include "render/MeshObject.h"
 #include "render/ResourceCache.h"
@@ -32,20 +33,8 @@ class GameLoaders : public ::testing::Test {
   void SetUp() override {
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d_, nullptr);
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = kWidth;
-    params.BackBufferHeight = kHeight;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    params.EnableAutoDepthStencil = TRUE;
-    params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                 D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED,
-                                 &params, &device_),
-              D3D_OK);
+    device_ = glomp::test::CreateHeadlessDevice(d3d_, kWidth, kHeight);
+    ASSERT_NE(device_, nullptr);
     CGraphicsDevice::GetInstance().device = device_;
     cache_ = new CResourceCache;
   }

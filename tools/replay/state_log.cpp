@@ -8,6 +8,8 @@
 #include "app/Keyboard.h"
 #include "app/Mouse.h"
 #include "app/SoundManager.h"
+#include "scene/Scene.h"
+#include "scene/SceneManager.h"
 
 namespace {
 
@@ -33,6 +35,30 @@ void MessageBoxText(std::ostream& out, const FrameFacts& facts) {
 
 void Sounds(std::ostream& out, const FrameFacts&) { out << SoundLogJson(); }
 
+void SceneIdField(std::ostream& out, const FrameFacts&) {
+  out << (g_sceneManager ? g_sceneManager->currentId.load() : -1);
+}
+
+void Fading(std::ostream& out, const FrameFacts&) {
+  out << (g_sceneManager && g_sceneManager->fading ? "true" : "false");
+}
+
+void FadeAlpha(std::ostream& out, const FrameFacts&) {
+  out << (g_sceneManager ? g_sceneManager->fadeAlpha : 0);
+}
+
+void Changing(std::ostream& out, const FrameFacts&) {
+  out << (g_sceneManager && g_sceneManager->changing ? "true" : "false");
+}
+
+void FrameCount(std::ostream& out, const FrameFacts&) {
+  out << (g_sceneManager && g_sceneManager->current ? g_sceneManager->current->frameCount : 0);
+}
+
+void LoadingFrames(std::ostream& out, const FrameFacts&) {
+  out << (g_sceneManager ? g_sceneManager->loadingFrames.load() : 0);
+}
+
 struct Field {
   const char* name;
   FieldWriter write;
@@ -45,6 +71,12 @@ constexpr Field kFrameFields[] = {
     {"mouse_dx", MouseDx},
     {"messagebox", MessageBoxText},
     {"sounds", Sounds},
+    {"scene", SceneIdField},
+    {"fading", Fading},
+    {"fade_alpha", FadeAlpha},
+    {"changing", Changing},
+    {"frame_count", FrameCount},
+    {"loading_frames", LoadingFrames},
 };
 
 }  // namespace

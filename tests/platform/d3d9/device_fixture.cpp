@@ -5,24 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/headless_device.h"
+
 namespace glomp::test {
 
 void DeviceTest::SetUp() {
   d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
   ASSERT_NE(d3d_, nullptr);
-  params_.BackBufferWidth = kWidth;
-  params_.BackBufferHeight = kHeight;
-  params_.BackBufferFormat = D3DFMT_X8R8G8B8;
-  params_.BackBufferCount = 1;
-  params_.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  params_.Windowed = TRUE;
-  params_.EnableAutoDepthStencil = TRUE;
-  params_.AutoDepthStencilFormat = D3DFMT_D24S8;
-  params_.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                               D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED,
-                               &params_, &device_),
-            D3D_OK);
+  device_ = CreateHeadlessDevice(d3d_, kWidth, kHeight, &params_);
+  ASSERT_NE(device_, nullptr);
   device_->SetRenderState(D3DRS_LIGHTING, FALSE);
 }
 
@@ -34,28 +25,7 @@ void DeviceTest::TearDown() {
 }
 
 std::vector<uint32_t> DeviceTest::ReadPixels(IDirect3DSurface9* surface) {
-  IDirect3DSurface9* source = surface;
-  if (!source) device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &source);
-  D3DSURFACE_DESC desc;
-  source->GetDesc(&desc);
-  IDirect3DSurface9* copy = nullptr;
-  std::vector<uint32_t> pixels;
-  if (device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                           D3DPOOL_SYSTEMMEM, &copy, nullptr) == D3D_OK &&
-      device_->GetRenderTargetData(source, copy) == D3D_OK) {
-    D3DLOCKED_RECT locked;
-    if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-      pixels.resize(size_t{desc.Width} * desc.Height);
-      for (UINT y = 0; y < desc.Height; ++y)
-        std::memcpy(&pixels[size_t{y} * desc.Width],
-                    static_cast<const BYTE*>(locked.pBits) + size_t(y) * locked.Pitch,
-                    desc.Width * 4);
-      copy->UnlockRect();
-    }
-  }
-  if (copy) copy->Release();
-  if (!surface) source->Release();
-  return pixels;
+  return ReadSurfacePixels(device_, surface);
 }
 
 Pixel DeviceTest::At(const std::vector<uint32_t>& pixels, UINT width, int x, int y) {

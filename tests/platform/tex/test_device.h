@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/headless_device.h"
+
 namespace restest {
 
 class DeviceTest : public ::testing::Test {
@@ -30,20 +32,8 @@ class DeviceTest : public ::testing::Test {
 
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d_, nullptr);
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = kWidth;
-    params.BackBufferHeight = kHeight;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    params.EnableAutoDepthStencil = TRUE;
-    params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                 D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED,
-                                 &params, &device_),
-              D3D_OK);
+    device_ = glomp::test::CreateHeadlessDevice(d3d_, kWidth, kHeight);
+    ASSERT_NE(device_, nullptr);
   }
 
   void TearDown() override {
@@ -57,29 +47,7 @@ class DeviceTest : public ::testing::Test {
 
   // ARGB pixels of a render-target surface (the back buffer when null).
   std::vector<std::uint32_t> ReadPixels(IDirect3DSurface9* surface = nullptr) {
-    IDirect3DSurface9* source = surface;
-    if (!source) device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &source);
-    D3DSURFACE_DESC desc{};
-    source->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    std::vector<std::uint32_t> pixels;
-    if (SUCCEEDED(device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                       D3DPOOL_SYSTEMMEM, &copy, nullptr)) &&
-        SUCCEEDED(device_->GetRenderTargetData(source, copy))) {
-      D3DLOCKED_RECT locked{};
-      if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        pixels.resize(std::size_t(desc.Width) * desc.Height);
-        for (UINT y = 0; y < desc.Height; ++y) {
-          std::memcpy(&pixels[std::size_t(y) * desc.Width],
-                      static_cast<const BYTE*>(locked.pBits) + std::size_t(y) * locked.Pitch,
-                      desc.Width * 4);
-        }
-        copy->UnlockRect();
-      }
-    }
-    if (copy) copy->Release();
-    if (!surface) source->Release();
-    return pixels;
+    return glomp::test::ReadSurfacePixels(device_, surface);
   }
 
   std::uint32_t BackBufferAt(int x, int y) {

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "support/headless_device.h"
+
 namespace {
 
 constexpr UINT kWidth = 64, kHeight = 32;
@@ -15,19 +17,8 @@ class MeshDrawTest : public XFileTest {
     XFileTest::SetUp();
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d_, nullptr);
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = kWidth;
-    params.BackBufferHeight = kHeight;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    params.EnableAutoDepthStencil = TRUE;
-    params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                 D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED,
-                                 &params, &device_),
-              D3D_OK);
+    device_ = glomp::test::CreateHeadlessDevice(d3d_, kWidth, kHeight);
+    ASSERT_NE(device_, nullptr);
     device_->SetRenderState(D3DRS_LIGHTING, FALSE);
     D3DMATRIX identity = {};
     identity._11 = identity._22 = identity._33 = identity._44 = 1;
@@ -44,28 +35,7 @@ class MeshDrawTest : public XFileTest {
   }
 
   // Back-buffer pixels as 0xAARRGGBB, row by row from the top.
-  std::vector<uint32_t> Pixels() {
-    IDirect3DSurface9* back = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    std::vector<uint32_t> pixels;
-    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-    if (device_->CreateOffscreenPlainSurface(kWidth, kHeight, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                             &copy, nullptr) == D3D_OK &&
-        device_->GetRenderTargetData(back, copy) == D3D_OK) {
-      D3DLOCKED_RECT locked;
-      if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-        for (UINT y = 0; y < kHeight; ++y) {
-          const uint32_t* row = reinterpret_cast<const uint32_t*>(
-              static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
-          pixels.insert(pixels.end(), row, row + kWidth);
-        }
-        copy->UnlockRect();
-      }
-    }
-    if (copy) copy->Release();
-    if (back) back->Release();
-    return pixels;
-  }
+  std::vector<uint32_t> Pixels() { return glomp::test::ReadSurfacePixels(device_); }
 
   void SavePng(const std::vector<uint32_t>& pixels, const char* file) {
     std::vector<unsigned char> rgb;

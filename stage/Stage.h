@@ -1,0 +1,34 @@
+// What a scene owns of its stage: the objects of one stage file, the sky dome
+// turning slowly around everything, and the sparks of checkpoint bursts.
+#pragma once
+#include <d3dx9math.h>
+
+#include <list>
+
+#include "stage/CheckEffect.h"
+#include "stage/MapObjectList.h"
+
+class CStaticMesh;
+
+class CStage {
+ public:
+  // Loads the stage file of that number (0 title, 1 game) and the sky.
+  explicit CStage(int stageFile);
+  ~CStage();
+  CStage(const CStage&) = delete;
+  CStage& operator=(const CStage&) = delete;
+
+  // The objects first, then the sparks (so a spark born this frame is updated
+  // this frame); spent sparks are removed.
+  void Update();
+  void DrawShadows();
+  // With lighting off: the sky, then the moving blocks' path lines.
+  void DrawSky();
+  // With lighting on: every object but water, then the sparks, additively.
+  void DrawObjects();
+  void AddEffect(const D3DXMATRIX& m);
+
+  MapObjectList* objects;
+  CStaticMesh* skyModel;          // from the cache, not owned
+  std::list<CheckEffect*> effects;  // oldest first
+};
