@@ -80,8 +80,10 @@ bool IntersectMesh(const CStaticMesh* staticMesh, const D3DXMATRIX& world,
                    const D3DXVECTOR3& rayOrigin, const D3DXVECTOR3& rayDirection,
                    float* distance, DWORD* faceIndex) {
   if (!staticMesh || !staticMesh->mesh) return false;
+  // A world matrix flattened to nothing (a scale of 0) has no inverse: such an
+  // object has no surface to hit.
   D3DXMATRIX inverse;
-  D3DXMatrixInverse(&inverse, nullptr, &world);
+  if (!D3DXMatrixInverse(&inverse, nullptr, &world)) return false;
   D3DXVECTOR3 localOrigin, localDirection;
   D3DXVec3TransformCoord(&localOrigin, &rayOrigin, &inverse);
   D3DXVec3TransformNormal(&localDirection, &rayDirection, &inverse);

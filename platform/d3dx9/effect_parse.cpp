@@ -277,8 +277,10 @@ class Parser {
         const int line = passIndex < passLines_.size() ? passLines_[passIndex] : 1;
         ++passIndex;
         for (const auto& [name, vertex] : {std::pair{p.vertex, true}, std::pair{p.fragment, false}}) {
-          const auto found = std::find_if(out_->shaders.begin(), out_->shaders.end(),
-                                          [&](const ShaderBlock& b) { return b.name == name; });
+          // (clang 14 cannot capture a structured binding, hence the named reference.)
+          const auto found =
+              std::find_if(out_->shaders.begin(), out_->shaders.end(),
+                           [&wanted = name](const ShaderBlock& b) { return b.name == wanted; });
           if (found == out_->shaders.end()) {
             Error(line, "pass " + p.name + " names unknown shader " + name);
           } else if (found->vertex != vertex) {

@@ -160,8 +160,16 @@ TEST_F(ResourcesTest, IntersectMeshReportsWorldDistanceAndLeavesMissesAlone) {
   EXPECT_GE(face, 2u);  // the right quad's faces come second
   EXPECT_LE(face, 3u);
 
+  // Flattened to zero depth the object cannot be hit, and nothing is reported.
+  D3DXMATRIX flat;
+  D3DXMatrixScaling(&flat, 2, 2, 0);
   face = 0xABCD;
   distance = -1;
+  EXPECT_FALSE(IntersectMesh(mesh, flat, D3DXVECTOR3(1.5f, 0.5f, -5), D3DXVECTOR3(0, 0, 1),
+                             &distance, &face));
+  EXPECT_EQ(face, 0xABCDu);
+  EXPECT_EQ(distance, -1);
+
   EXPECT_FALSE(IntersectMesh(mesh, world, D3DXVECTOR3(5, 0, 0), D3DXVECTOR3(0, 0, 1), &distance,
                              &face));
   EXPECT_EQ(face, 0xABCDu);
