@@ -98,12 +98,15 @@ TEST_F(TitleWorldTest, WaitsWalksHopsFallsOutAndReturns) {
   bool wasOnGround = false;
   for (int frame = 0; frame < 3000 && resetFrame < 0; ++frame) {
     const float xBefore = slime.position.x;
+    const bool startedGrounded = slime.onGround;
     Step();
     if (walkFrame < 0) {
       if (slime.velocity.x > 0) {
         walkFrame = frame;
         walkSpeed = slime.velocity.x;
-      } else if (slime.onGround) {
+      } else if (startedGrounded) {
+        // A frame that starts on the ground counts twice towards the 30; the
+        // landing frame itself counts once, in the colour step.
         ++groundedBeforeWalk;
       }
     }
