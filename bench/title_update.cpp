@@ -6,9 +6,6 @@
 // whole round.
 #include <benchmark/benchmark.h>
 
-#include "chara/TitleSlime.h"
-
-#ifdef GLOMP_TITLE_PARTS
 
 #include "app/GraphicsDevice.h"
 #include "glomp/headless.h"
@@ -79,6 +76,5 @@ void BM_TitleUpdate(benchmark::State& state) {
 BENCHMARK(BM_TitleUpdate)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-#endif  // GLOMP_TITLE_PARTS
 
 BENCHMARK_MAIN();

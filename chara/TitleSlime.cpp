@@ -1,21 +1,18 @@
 #include "chara/TitleSlime.h"
 
-#ifdef GLOMP_TITLE_PARTS
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "app/Application.h"
+#include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
 #include "app/SoundManager.h"
 #include "chara/CharaLinks.h"
 #include "common/Helpers.h"
 #include "stage/MapObjectList.h"
 
-#ifdef GLOMP_TITLE_SLIME_EFFECTS
-#include "app/Application.h"
-#include "app/GraphicsDevice.h"
-#endif
 
 const D3DXVECTOR3 TitleSlime::kStart(-1.45f, 1.4f, 0.0f);
 
@@ -64,9 +61,7 @@ TitleSlime::TitleSlime() {
 }
 
 TitleSlime::~TitleSlime() {
-#ifdef GLOMP_TITLE_SLIME_EFFECTS
   effects.Clear();
-#endif
 }
 
 void TitleSlime::Reset() {
@@ -78,9 +73,7 @@ void TitleSlime::Reset() {
 
 void TitleSlime::Release() {
   CSlime::Release();
-#ifdef GLOMP_TITLE_SLIME_EFFECTS
   effects.Clear();
-#endif
 }
 
 void TitleSlime::Update() {
@@ -94,10 +87,8 @@ void TitleSlime::Update() {
     hue = std::rand() % 361;
     colour = HueColour(hue);
   }
-#ifdef GLOMP_TITLE_SLIME_EFFECTS
   if (!onGround && SceneFrameCount() % kTrailEvery == 0) effects.AddTrail(position, velocity);
   effects.Update();
-#endif
 }
 
 void TitleSlime::Hop() {
@@ -169,7 +160,6 @@ D3DXCOLOR TitleSlime::HueColour(int h) {
 
 void TitleSlime::Draw() {
   CSlime::Draw();
-#ifdef GLOMP_TITLE_SLIME_EFFECTS
   // The trails as the player draws its effects: over the frame's colour and
   // normal targets only, reading the scene's depth.
   CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
@@ -184,7 +174,5 @@ void TitleSlime::Draw() {
   device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
   effects.Draw();
   graphics.End2D();
-#endif
 }
 
-#endif  // GLOMP_TITLE_PARTS

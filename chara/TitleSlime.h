@@ -5,21 +5,8 @@
 #pragma once
 #include <d3dx9math.h>
 
-// The title slime is built on the slime body and reads the stage; until both
-// are in the tree, the title slime and everything built on it (the title scene,
-// the flag's touch) are left out of the build.
-#if __has_include("chara/Slime.h") && __has_include("chara/CharaLinks.h") && \
-    __has_include("stage/Stage.h")
-#define GLOMP_TITLE_PARTS 1
-#endif
-
-#ifdef GLOMP_TITLE_PARTS
-#include "chara/Slime.h"
-
-#if __has_include("chara/CharaEffects.h")
 #include "chara/CharaEffects.h"
-#define GLOMP_TITLE_SLIME_EFFECTS 1
-#endif
+#include "chara/Slime.h"
 
 class TitleSlime : public CSlime {
  public:
@@ -48,9 +35,7 @@ class TitleSlime : public CSlime {
   static D3DXCOLOR HueColour(int h);
 
   int hopDelay = 0;  // grounded frames, counted twice a frame, up to 30
-#ifdef GLOMP_TITLE_SLIME_EFFECTS
   CharaEffects effects;
-#endif
   int hue = 360;  // degrees
 
   static constexpr float kTitleSize = 0.05f;
@@ -59,4 +44,3 @@ class TitleSlime : public CSlime {
   static constexpr int kTrailEvery = 5;
   static const D3DXVECTOR3 kStart;
 };
-#endif  // GLOMP_TITLE_PARTS

@@ -2,7 +2,6 @@
 
 #include "chara/TitleSlime.h"
 
-#ifdef GLOMP_TITLE_PARTS
 #include "camera/Camera.h"
 #include "chara/CharaLinks.h"
 #include "scene/Scene.h"
@@ -35,8 +34,3 @@ void RegisterCharaSceneSource() { SetCharaSceneSource(DescribeForCharacters); }
 
 void UnregisterCharaSceneSource() { SetCharaSceneSource(nullptr); }
 
-#else
-// Without the characters there is nobody to describe the scene to.
-void RegisterCharaSceneSource() {}
-void UnregisterCharaSceneSource() {}
-#endif  // GLOMP_TITLE_PARTS

@@ -17,7 +17,6 @@
 #include "scene/Scene.h"
 #include "scene/SceneLinks.h"
 #include "scene/Title.h"
-#include "scene/TitlePlaceholder.h"
 
 // The stage library reads the running scene through a function of ours.
 #if __has_include("stage/StageLinks.h")
@@ -58,13 +57,7 @@ StageSceneView DescribeSceneForStage() {
 
 CScene* BuildScene(int id) {
   switch (id) {
-#ifdef GLOMP_TITLE_PARTS
     case SCENE_TITLE: return new STitle();
-#else
-    // Until the slime body and the stage are in the tree, a stand-in with the
-    // title's camera, light and sky is built in the title's place.
-    case SCENE_TITLE: return new STitlePlaceholder();
-#endif
     // Until the game scene exists, the result scene is built in its place, so
     // that Enter and Space on the title lead somewhere.
     case SCENE_GAME: return new SResult();

@@ -1,6 +1,5 @@
 #include "scene/Title.h"
 
-#ifdef GLOMP_TITLE_PARTS
 #include "app/Application.h"
 #include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
@@ -108,4 +107,3 @@ void STitle::Draw3D() {
 
 void STitle::Draw2D() { pressEnter->Draw(); }
 
-#endif  // GLOMP_TITLE_PARTS

@@ -6,7 +6,6 @@
 #pragma once
 #include "chara/TitleSlime.h"
 
-#ifdef GLOMP_TITLE_PARTS
 #include "scene/Scene.h"
 
 class CPulsingPicture;
@@ -32,4 +31,3 @@ class STitle : public CScene {
   CPulsingPicture* pressEnter;  // owned
   TitleSlime* titleSlime;       // owned
 };
-#endif  // GLOMP_TITLE_PARTS

@@ -4,17 +4,14 @@
 #include "app/Application.h"
 #include "app/GraphicsDevice.h"
 #include "camera/Camera.h"
-#include "chara/TitleSlime.h"
 #include "common/Helpers.h"
 #include "render/Polygon.h"
 #include "render/Texture.h"
 #include "stage/Stage.h"
 #include "stage/StageLinks.h"
 
-#ifdef GLOMP_TITLE_PARTS
 #include "chara/CharaLinks.h"
 #include "chara/Slime.h"
-#endif
 
 namespace {
 
@@ -25,14 +22,11 @@ constexpr int kSparksPerTouch = 100;
 constexpr float kDegreesToRadians = 0.017453292f;
 constexpr D3DCOLOR kOpaqueWhite = 0xFFFFFFFF;
 
-[[maybe_unused]] D3DXVECTOR3 TranslationOf(const D3DXMATRIX& m) {
-  return D3DXVECTOR3(m._41, m._42, m._43);
-}
+D3DXVECTOR3 TranslationOf(const D3DXMATRIX& m) { return D3DXVECTOR3(m._41, m._42, m._43); }
 
 }  // namespace
 
 bool MOS_Flag::SlimeTouches(D3DXCOLOR* slimeColour) const {
-#ifdef GLOMP_TITLE_PARTS
   const CSlime* slime = CurrentCharaScene().slime;
   if (!slime || slime->meshObject.nodes.empty()) return false;
   // The body point is the first bone of the slime's skeleton.
@@ -40,11 +34,6 @@ bool MOS_Flag::SlimeTouches(D3DXCOLOR* slimeColour) const {
   if (!Touches(radius, TranslationOf(world), slime->size, body)) return false;
   *slimeColour = slime->colour;
   return true;
-#else
-  // Without the slime body there is no slime to touch the flag.
-  (void)slimeColour;
-  return false;
-#endif
 }
 
 void MOS_Flag::Update() {

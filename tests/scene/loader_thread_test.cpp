@@ -12,7 +12,7 @@
 #include "game_fixture.h"
 #include "glomp/headless.h"
 #include "scene/SceneManager.h"
-#include "scene/TitlePlaceholder.h"
+#include "scene/Title.h"
 
 namespace scene_test {
 namespace {
@@ -28,11 +28,11 @@ void WaitForLoadingFrames(int count) {
 std::atomic<int> g_builtOnOtherThread{0};
 std::thread::id g_mainThread;
 
-// The title stand-in, built in the middle of the loading frames.
+// The title, built in the middle of the loading frames.
 CScene* BuildAmidLoadingFrames(int id) {
   WaitForLoadingFrames(2);
   if (std::this_thread::get_id() != g_mainThread) ++g_builtOnOtherThread;
-  CScene* scene = id == SCENE_TITLE ? new STitlePlaceholder() : nullptr;
+  CScene* scene = id == SCENE_TITLE ? new STitle() : nullptr;
   const int drawn = g_sceneManager->loadingFrames.load();
   WaitForLoadingFrames(drawn + 2);
   return scene;

@@ -16,7 +16,7 @@
 #include "scene/Result.h"
 #include "scene/Scene.h"
 #include "scene/SceneManager.h"
-#include "scene/TitlePlaceholder.h"
+#include "scene/Title.h"
 
 namespace scene_test {
 namespace {
@@ -103,7 +103,7 @@ TEST_F(SceneFlowTest, AChangeFadesOutBy5SwitchesAtWhiteAndFadesInBy10) {
 int g_builds = 0;
 CScene* CountingBuilder(int id) {
   ++g_builds;
-  return id == SCENE_TITLE ? static_cast<CScene*>(new STitlePlaceholder()) : new SResult();
+  return id == SCENE_TITLE ? static_cast<CScene*>(new STitle()) : new SResult();
 }
 
 TEST_F(SceneFlowTest, RequestsDuringEitherFadeAreDroppedAndEnterTwiceBuildsOneScene) {

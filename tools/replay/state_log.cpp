@@ -68,7 +68,6 @@ void Vector3(std::ostream& out, const D3DXVECTOR3& v) {
 
 // The title slime while a title scene runs, null otherwise.
 void TitleSlimeState(std::ostream& out, const FrameFacts&) {
-#ifdef GLOMP_TITLE_PARTS
   const STitle* title =
       g_sceneManager ? dynamic_cast<const STitle*>(g_sceneManager->current) : nullptr;
   const TitleSlime* slime = title ? title->titleSlime : nullptr;
@@ -83,7 +82,6 @@ void TitleSlimeState(std::ostream& out, const FrameFacts&) {
         << ", " << c.a << "], \"hop_delay\": " << slime->hopDelay << '}';
     return;
   }
-#endif
   out << "null";
 }
 

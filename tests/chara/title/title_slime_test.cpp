@@ -1,8 +1,5 @@
 // The title slime: its colour wheel, the Up and Down keys, and its walk across
 // the title stage with the hop at the edge and the return after the fall.
-#include "chara/TitleSlime.h"
-
-#ifdef GLOMP_TITLE_PARTS
 #include <cmath>
 #include <cstdlib>
 
@@ -155,4 +152,3 @@ TEST_F(TitleWorldTest, WaitsWalksHopsFallsOutAndReturns) {
 
 }  // namespace
 
-#endif  // GLOMP_TITLE_PARTS

@@ -3,9 +3,6 @@
 // whose slots the test sets, the title stage file, and the descriptions through
 // which the stage objects and the characters see "the running scene".
 #pragma once
-#include "chara/TitleSlime.h"
-
-#ifdef GLOMP_TITLE_PARTS
 #include <d3d9.h>
 #include <gtest/gtest.h>
 
@@ -122,4 +119,3 @@ class TitleWorldTest : public ::testing::Test {
 
 }  // namespace title_world
 
-#endif  // GLOMP_TITLE_PARTS

@@ -2,9 +2,6 @@
 // recoloured by Up and Down, Escape asking to quit, Enter and Space starting
 // the game once, a held Enter not starting it. Screenshots of each run are
 // written next to the logs for a look.
-#include "chara/TitleSlime.h"
-
-#ifdef GLOMP_TITLE_PARTS
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -13,6 +10,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "chara/TitleSlime.h"
 
 
 #define STB_IMAGE_STATIC
@@ -226,4 +225,3 @@ TEST_F(TitleReplay, EnterHeldFromBeforeTheTitleDoesNotStartTheGame) {
 
 }  // namespace
 
-#endif  // GLOMP_TITLE_PARTS

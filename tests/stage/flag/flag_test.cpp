@@ -1,9 +1,6 @@
 // The title flag: a touch by the title slime takes the slime's colour, bursts
 // into 100 sparks and waves the cloth hard; once calm again (about 110 frames)
 // the flag can be touched anew.
-#include "chara/TitleSlime.h"
-
-#ifdef GLOMP_TITLE_PARTS
 #include <gtest/gtest.h>
 
 #include "chara/title/title_world.h"
@@ -117,4 +114,3 @@ TEST_F(FlagTest, ClothWavesWiderAtTheOuterEdge) {
 
 }  // namespace
 
-#endif  // GLOMP_TITLE_PARTS
