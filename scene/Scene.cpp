@@ -5,11 +5,7 @@
 #include "camera/Camera.h"
 #include "scene/SceneManager.h"
 
-// The stage container arrives with the stage library; until then no scene has one.
-#if __has_include("stage/Stage.h")
 #include "stage/Stage.h"
-#define GLOMP_SCENE_OWNS_STAGE 1
-#endif
 
 namespace {
 constexpr D3DCOLOR kClearBlue = 0xFF0000FF;
@@ -43,9 +39,7 @@ CScene::~CScene() { CScene::Release(); }
 void CScene::Release() {
   delete camera;
   camera = nullptr;
-#ifdef GLOMP_SCENE_OWNS_STAGE
   delete stage;
-#endif
   stage = nullptr;
 }
 

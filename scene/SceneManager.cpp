@@ -17,12 +17,7 @@
 #include "scene/Scene.h"
 #include "scene/SceneLinks.h"
 #include "scene/Title.h"
-
-// The stage library reads the running scene through a function of ours.
-#if __has_include("stage/StageLinks.h")
-#include "stage/StageLinks.h"
-#define GLOMP_SCENE_LINKS_STAGE 1
-#endif
+#include "stage/StageLinks.h"  // the stage reads the running scene through us
 
 CSceneManager* g_sceneManager = nullptr;
 CSceneManager::SceneBuilder CSceneManager::sceneBuilder = nullptr;
@@ -41,7 +36,6 @@ int CurrentSceneFrame() {
   return manager && manager->current ? manager->current->frameCount : 0;
 }
 
-#ifdef GLOMP_SCENE_LINKS_STAGE
 StageSceneView DescribeSceneForStage() {
   StageSceneView view;
   const CSceneManager* manager = g_sceneManager;
@@ -53,7 +47,6 @@ StageSceneView DescribeSceneForStage() {
   view.camera = manager->current->camera;
   return view;
 }
-#endif
 
 CScene* BuildScene(int id) {
   switch (id) {
@@ -90,18 +83,14 @@ CSceneManager::CSceneManager()
                       1.0f);
   }
   SetWaveFrameSource(CurrentSceneFrame);
-#ifdef GLOMP_SCENE_LINKS_STAGE
   SetStageSceneSource(DescribeSceneForStage);
-#endif
   // The characters see the running scene through this manager too.
   RegisterCharaSceneSource();
 }
 
 CSceneManager::~CSceneManager() {
   SetWaveFrameSource(nullptr);
-#ifdef GLOMP_SCENE_LINKS_STAGE
   SetStageSceneSource(nullptr);
-#endif
   UnregisterCharaSceneSource();
   delete current;
   current = nullptr;
