@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "tools/common/json.h"
+
 struct FrameFacts {
   int frame = 0;
   DWORD time = 0;  // virtual ms at the frame's start
@@ -17,5 +19,3 @@ struct FrameFacts {
 
 void WriteWindowLine(std::ostream& out);
 void WriteFrameLine(std::ostream& out, const FrameFacts& facts);
-// A JSON string literal for UTF-8 text.
-std::string JsonString(const std::string& text);

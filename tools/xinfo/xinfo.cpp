@@ -23,6 +23,7 @@
 
 #include "glomp/xfile.h"
 #include "render/SkinMesh.h"
+#include "tools/common/json.h"
 
 namespace {
 
@@ -65,27 +66,6 @@ std::string ToUtf8(const std::string& sjis) {
   return out;
 }
 
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::string Number(double value) {
   if (!std::isfinite(value)) return "null";
