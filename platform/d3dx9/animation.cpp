@@ -1,33 +1,18 @@
 #include "d3dx9/animation_impl.h"
 
 #include <algorithm>
-#include <atomic>
 #include <new>
+
+#include "com_object.h"
 
 namespace glomp::d3dx {
 namespace {
 
-class KeyframedAnimationSet final : public ID3DXKeyframedAnimationSet {
+class KeyframedAnimationSet final
+    : public glomp::ComObject<ID3DXKeyframedAnimationSet, IID_ID3DXAnimationSet,
+                              IID_ID3DXKeyframedAnimationSet> {
  public:
   explicit KeyframedAnimationSet(AnimationSetData data) : data_(std::move(data)) {}
-
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ID3DXAnimationSet ||
-        riid == IID_ID3DXKeyframedAnimationSet) {
-      *object = static_cast<ID3DXKeyframedAnimationSet*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   LPCSTR GetName() override { return data_.name.c_str(); }
   double GetPeriod() override {
@@ -91,31 +76,14 @@ class KeyframedAnimationSet final : public ID3DXKeyframedAnimationSet {
  private:
   size_t Count() const { return data_.animations.size(); }
 
-  std::atomic<ULONG> refs_{1};
   AnimationSetData data_;
 };
 
-class AnimationController final : public ID3DXAnimationController {
+class AnimationController final
+    : public glomp::ComObject<ID3DXAnimationController, IID_ID3DXAnimationController> {
  public:
   ~AnimationController() override {
     for (ID3DXAnimationSet* set : sets_) set->Release();
-  }
-
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ID3DXAnimationController) {
-      *object = static_cast<ID3DXAnimationController*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   UINT GetMaxNumAnimationSets() override { return static_cast<UINT>(sets_.size()); }
@@ -144,7 +112,6 @@ class AnimationController final : public ID3DXAnimationController {
   std::vector<ID3DXAnimationSet*> sets_;
 
  private:
-  std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,6 +17,8 @@
 #include "d3dx9/effect_gl.h"
 #include "d3dx9/effect_parse.h"
 #include "glomp/files.h"
+
+#include "com_object.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ HRESULT MakeErrorBuffer(const std::string& text, LPD3DXBUFFER* out) {
   return S_OK;
 }
 
-class Effect final : public ID3DXEffect, private glomp::d3d9::ProgramOverride {
+class Effect final : public glomp::ComObject<ID3DXEffect>,
+                     private glomp::d3d9::ProgramOverride {
  public:
   Effect(IDirect3DDevice9* device, EffectSource source, std::string fileName)
       : device_(device), source_(std::move(source)), fileName_(std::move(fileName)) {
@@ -81,22 +83,6 @@ class Effect final : public ID3DXEffect, private glomp::d3d9::ProgramOverride {
   }
 
   // IUnknown
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown) {
-      *object = static_cast<ID3DXEffect*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   // Description and look-up.
   HRESULT GetDesc(D3DXEFFECT_DESC* desc) override {
@@ -528,7 +514,6 @@ class Effect final : public ID3DXEffect, private glomp::d3d9::ProgramOverride {
   bool passActive_ = false;
   bool saveState_ = true;
   bool buildFailed_ = false;
-  std::atomic<ULONG> refs_{1};
 };
 
 HRESULT CreateEffectFromText(LPDIRECT3DDEVICE9 device, const std::string& text,

@@ -11,12 +11,13 @@
 #pragma GCC diagnostic pop
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
+
+#include "com_object.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ constexpr float kUnitsPerLine = 12.0f;  // stb_easy_font's line height
 
 bool IsShiftJisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
-class Font final : public ID3DXFont {
+class Font final : public glomp::ComObject<ID3DXFont> {
  public:
   Font(IDirect3DDevice9* device, const D3DXFONT_DESCA& desc) : device_(device), desc_(desc) {
     device_->AddRef();
@@ -43,22 +44,6 @@ class Font final : public ID3DXFont {
     device_->Release();
   }
 
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown) {
-      *object = static_cast<IUnknown*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT GetDevice(IDirect3DDevice9** device) override {
     if (!device) return D3DERR_INVALIDCALL;
     *device = device_;
@@ -93,7 +78,6 @@ class Font final : public ID3DXFont {
   std::vector<Line> Layout(const std::string& text, DWORD format) const;
   float Advance(int glyph) const;
 
-  std::atomic<ULONG> refs_{1};
   IDirect3DDevice9* device_;
   D3DXFONT_DESCA desc_;
   float scale_ = 1;

@@ -3,11 +3,12 @@
 #include "d3dx9/mesh_impl.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
+
+#include "com_object.h"
 
 namespace {
 
@@ -22,28 +23,11 @@ struct Bone {
   std::vector<FLOAT> weights;
 };
 
-class SkinInfo final : public ID3DXSkinInfo {
+class SkinInfo final : public glomp::ComObject<ID3DXSkinInfo, IID_ID3DXSkinInfo> {
  public:
   SkinInfo(DWORD numVertices, DWORD fvf, DWORD numBones)
       : numVertices_(numVertices), fvf_(fvf), bones_(numBones) {
     for (Bone& bone : bones_) std::memset(&bone.offset, 0, sizeof bone.offset);
-  }
-
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ID3DXSkinInfo) {
-      *object = static_cast<ID3DXSkinInfo*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT SetBoneInfluence(DWORD bone, DWORD count, const DWORD* vertices,
@@ -113,7 +97,6 @@ class SkinInfo final : public ID3DXSkinInfo {
                             LPVOID verticesDst) override;
 
  private:
-  std::atomic<ULONG> refs_{1};
   DWORD numVertices_;
   DWORD fvf_;
   std::vector<Bone> bones_;

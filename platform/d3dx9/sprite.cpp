@@ -4,9 +4,10 @@
 #include <d3dx9core.h>
 
 #include <algorithm>
-#include <atomic>
 #include <new>
 #include <vector>
+
+#include "com_object.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ class StateChanges {
   bool savedTexture_ = false;
 };
 
-class Sprite final : public ID3DXSprite {
+class Sprite final : public glomp::ComObject<ID3DXSprite> {
  public:
   explicit Sprite(IDirect3DDevice9* device) : device_(device), transform_(Identity()) {
     device_->AddRef();
@@ -102,23 +103,6 @@ class Sprite final : public ID3DXSprite {
   ~Sprite() override {
     DropQueue();
     device_->Release();
-  }
-
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown) {
-      *object = static_cast<IUnknown*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT GetDevice(IDirect3DDevice9** device) override {
@@ -179,7 +163,6 @@ class Sprite final : public ID3DXSprite {
   void SetSpriteStates(StateChanges& states);
   HRESULT DrawQueue();
 
-  std::atomic<ULONG> refs_{1};
   IDirect3DDevice9* device_;
   D3DMATRIX transform_;
   bool begun_ = false;
