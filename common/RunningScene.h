@@ -39,6 +39,9 @@ class RunningScene {
   // The colour the scene manager keeps for the player.
   virtual D3DXCOLOR PlayerColour() const = 0;
 
+  // Asks the scene manager for scene `id` at the next full white (the clear
+  // picture's way back to the title).
+  virtual void ChangeScene(int /*id*/) {}
   // The game scene's phase change (a new camera; see SGame::SetPhase).
   virtual void SetPhase(int /*phase*/) {}
   // The start camera has settled over the stage: the start band opens.

@@ -22,6 +22,7 @@ struct FakeScene : RunningScene {
   Player* GamePlayer() const override { return player; }
   D3DXCOLOR PlayerColour() const override { return playerColour; }
 
+  void ChangeScene(int id) override { requestedScene = id; }
   void SetPhase(int p) override {
     phase = p;
     ++phaseChanges;
@@ -47,6 +48,7 @@ struct FakeScene : RunningScene {
   Player* player = nullptr;
   D3DXCOLOR playerColour{0, 1, 1, 1};
 
+  int requestedScene = -1;
   int phaseChanges = 0;
   bool startMessageRaised = false;
   int startCameraSentBack = 0;
