@@ -6,25 +6,15 @@
 #include <iostream>
 #include <sstream>
 
-#include "chara/CharaLinks.h"
 #include "chara/Slime.h"
 #include "common/Helpers.h"
 #include "render/ResourceCache.h"
 #include "stage/MapObjectList.h"
+#include "stage/Stage.h"
+#include "tests/support/fake_scene.h"
 
 namespace {
 
-MapObjectList* benchStage = nullptr;
-int benchFrame = 0;
-
-CharaSceneView BenchScene() {
-  CharaSceneView view;
-  view.sceneId = kCharaSceneGame;
-  view.gamePhase = kGamePhasePlay;
-  view.objects = benchStage;
-  return view;
-}
-int BenchFrame() { return benchFrame; }
 
 // The player's start: (0, 0, 145), facing -x, walking forward and a little sideways.
 void StartSlime(CSlime& slime) {
@@ -38,11 +28,11 @@ void BM_SlimeStep(benchmark::State& state) {
   g_resourceCache = &cache;
   std::ostringstream echo;
   std::streambuf* out = std::cout.rdbuf(echo.rdbuf());
-  MapObjectList stage(STAGE_FILE_GAME);
+  CStage gameStage(new MapObjectList(STAGE_FILE_GAME));
   std::cout.rdbuf(out);
-  benchStage = &stage;
-  SetCharaSceneSource(BenchScene);
-  SetWaveFrameSource(BenchFrame);
+  const MapObjectList& stage = *gameStage.objects;
+  FakeScene scene;  // the game scene in play
+  scene.stage = &gameStage;
   CSlime slime;
   StartSlime(slime);
   int steps = 0;
@@ -56,7 +46,7 @@ void BM_SlimeStep(benchmark::State& state) {
       StartSlime(slime);
       state.ResumeTiming();
     }
-    ++benchFrame;
+    ++scene.frameCount;
     slime.velocity.z = 0.2f;
     slime.velocity.x = (steps / 120) % 2 ? 0.2f : 0.0f;
     slime.RideObject();
@@ -69,9 +59,6 @@ void BM_SlimeStep(benchmark::State& state) {
   state.counters["objects"] = static_cast<double>(stage.Objects().size());
   state.counters["nearby"] =
       static_cast<double>(stage.NearbyObjects(slime.position, CSlime::kNearbyRadius).size());
-  SetCharaSceneSource(nullptr);
-  SetWaveFrameSource(nullptr);
-  benchStage = nullptr;
   slime.Release();
   g_resourceCache = nullptr;
 }

@@ -5,7 +5,8 @@
 
 #include "app/Application.h"
 #include "app/GraphicsDevice.h"
-#include "chara/CharaLinks.h"
+#include "camera/Camera.h"
+#include "common/RunningScene.h"
 #include "chara/Slime.h"
 #include "render/ResourceCache.h"
 #include "stage/MapObjectStruct.h"
@@ -30,13 +31,33 @@ IDirect3DTexture9* TextureOf(const CTexture* texture) {
   return texture ? texture->texture : nullptr;
 }
 
-// The world matrix of the slime whose effects these are: the player in the game
-// scene, the title slime elsewhere.
-D3DXMATRIX OwnerWorld(const CharaSceneView& view) {
-  if (view.slime) return view.slime->world;
+D3DXMATRIX Identity() {
   D3DXMATRIX identity;
   D3DXMatrixIdentity(&identity);
   return identity;
+}
+
+// The slime whose effects these are: the player in the game scene, the title
+// slime elsewhere.
+const CSlime* Owner() {
+  const RunningScene* scene = CurrentScene();
+  return scene ? scene->Slime() : nullptr;
+}
+
+D3DXMATRIX OwnerWorld() {
+  const CSlime* owner = Owner();
+  return owner ? owner->world : Identity();
+}
+
+bool SceneFading() {
+  const RunningScene* scene = CurrentScene();
+  return scene && scene->Fading();
+}
+
+D3DXMATRIX CameraWorld() {
+  const RunningScene* scene = CurrentScene();
+  const CCamera* camera = scene ? scene->Camera() : nullptr;
+  return camera ? camera->world : Identity();
 }
 
 void SetCorner(CPolygon::Vertex* vertex, float x, float y, float z, float u, float v,
@@ -87,16 +108,17 @@ TrailParticle::TrailParticle(const D3DXVECTOR3& position, const D3DXVECTOR3& /*v
   const float tilt = static_cast<float>(std::rand() % 31 - 15);
   D3DXVECTOR3 scatter(static_cast<float>(std::rand() % 11 - 5) / 10.0f, 0,
                       static_cast<float>(std::rand() % 11 - 5) / 10.0f);
-  const CharaSceneView view = CurrentCharaScene();
   D3DXMATRIX turn;
   D3DXMatrixRotationZ(&turn, tilt * kDegreesToRadians);
-  const D3DXMATRIX ownerWorld = OwnerWorld(view);
+  const D3DXMATRIX ownerWorld = OwnerWorld();
   D3DXMatrixMultiply(&turn, &turn, &ownerWorld);
   D3DXVec3TransformNormal(&scatter, &scatter, &turn);
   quad.position = position + scatter;
 
   // The title slime's sprites are as small as the slime itself.
-  const float s = view.sceneId != kCharaSceneGame && view.slime ? view.slime->size : 1.0f;
+  const RunningScene* scene = CurrentScene();
+  const CSlime* owner = Owner();
+  const float s = scene && scene->SceneId() != kSceneGame && owner ? owner->size : 1.0f;
   D3DXMatrixScaling(&scale, s, s, s);
 }
 
@@ -123,8 +145,8 @@ RingEffect::RingEffect(const D3DXVECTOR3& position, const D3DXVECTOR3& normal, i
 
   align = AlignUpWith(normal);
   D3DXMatrixTranslation(&place, 0, 0.5f, 0);
-  const CharaSceneView view = CurrentCharaScene();
-  platform = view.slime ? view.slime->standingOn : nullptr;
+  const CSlime* owner = Owner();
+  platform = owner ? owner->standingOn : nullptr;
   spin = static_cast<float>(std::rand() % 360);
 }
 
@@ -152,7 +174,7 @@ CharaEffects::CharaEffects() {
 CharaEffects::~CharaEffects() { Clear(); }
 
 void CharaEffects::AddTrail(const D3DXVECTOR3& position, const D3DXVECTOR3& velocity) {
-  if (CurrentCharaScene().fading) return;
+  if (SceneFading()) return;
   trails.push_back(new TrailParticle(position, velocity));
 }
 
@@ -186,13 +208,13 @@ void CharaEffects::Update() {
     return true;
   });
 
-  const CharaSceneView view = CurrentCharaScene();
-  const D3DXMATRIX ownerWorld = OwnerWorld(view);
+  const bool fading = SceneFading();
+  const D3DXMATRIX ownerWorld = OwnerWorld();
   D3DXMATRIX stretch;
   D3DXMatrixScaling(&stretch, 1, 1.1f, 1);
   for (TrailParticle* trail : trails) {
     // While the screen fades the sprites hang still, but they fade all the same.
-    if (!view.fading) {
+    if (!fading) {
       D3DXVECTOR3 step;
       D3DXVec3TransformNormal(&step, &trail->drift, &ownerWorld);
       trail->quad.position += step;
@@ -230,7 +252,7 @@ void CharaEffects::DrawTrails(IDirect3DDevice9* device) {
   device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
   // Facing the camera: its turn without its place, then the sprite's stretch
   // along the world's y axis.
-  D3DXMATRIX facing = CurrentCharaScene().cameraWorld;
+  D3DXMATRIX facing = CameraWorld();
   facing._41 = facing._42 = facing._43 = 0;
   for (TrailParticle* trail : trails) {
     D3DXMatrixMultiply(&trail->quad.orientation, &facing, &trail->scale);
@@ -272,7 +294,8 @@ void CharaEffects::DrawTint(IDirect3DDevice9* /*device*/) {
   app.toonShader.GetTargetA()->SetAsRenderTarget(0);
   app.stencilClip.BeginClip();
   // A full-component colour tints with that channel, anything less not at all.
-  const D3DXCOLOR player = CurrentCharaScene().playerColour;
+  const RunningScene* scene = CurrentScene();
+  const D3DXCOLOR player = scene ? scene->PlayerColour() : D3DXCOLOR(0, 1, 1, 1);
   const auto channel = [](float c) -> DWORD { return c >= 1.0f ? 0xFF : 0x00; };
   const D3DCOLOR colour =
       D3DCOLOR_ARGB(0x80, channel(player.r), channel(player.g), channel(player.b));
@@ -286,7 +309,7 @@ void CharaEffects::DrawTint(IDirect3DDevice9* /*device*/) {
   D3DXMatrixScaling(&size, static_cast<float>(app.clientWidth),
                     static_cast<float>(app.clientHeight), 1);
   D3DXMatrixTranslation(&ahead, 0, 0, 0.1f);
-  const D3DXMATRIX camera = CurrentCharaScene().cameraWorld;
+  const D3DXMATRIX camera = CameraWorld();
   D3DXMatrixMultiply(&tint.orientation, &size, &ahead);
   D3DXMatrixMultiply(&tint.orientation, &tint.orientation, &camera);
   tint.Draw();

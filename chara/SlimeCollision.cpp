@@ -6,10 +6,11 @@
 #include <cstdlib>
 
 #include "app/SoundManager.h"
-#include "chara/CharaLinks.h"
+#include "common/RunningScene.h"
 #include "chara/Slime.h"
 #include "stage/MapObjectList.h"
 #include "stage/MapObjectStruct.h"
+#include "stage/Stage.h"
 
 namespace {
 
@@ -33,7 +34,14 @@ void StopStamp() {
   if (g_soundManager) g_soundManager->Stop(CSlime::kStampSound);
 }
 
-bool InClearPhase(const CharaSceneView& view) { return view.gamePhase == kGamePhaseClear; }
+// In the clear phase the faces of alpha 0.5 or less are open: the gates let the slime through.
+bool InClearPhase() { return InGamePhase(kPhaseClear); }
+
+// The objects of the running scene's stage, or null (no collision: the slime falls).
+const MapObjectList* StageObjects() {
+  const CStage* stage = RunningStage();
+  return stage ? stage->objects : nullptr;
+}
 
 D3DXVECTOR3 FaceNormal(const MapObjectStruct* object, DWORD face) {
   if (!object || face >= object->faceNormals.size()) return D3DXVECTOR3(0, 0, 0);
@@ -83,9 +91,9 @@ void CSlime::Move() {
 
 void CSlime::CollideWalls() {
   wallTouch = false;
-  const CharaSceneView view = CurrentCharaScene();
-  if (view.objects) {
-    const MapObjectList& objects = *view.objects;
+  const MapObjectList* stageObjects = StageObjects();
+  if (stageObjects) {
+    const MapObjectList& objects = *stageObjects;
     const std::vector<MapObjectStruct*> all = objects.Objects();
     const D3DXVECTOR3 origin = position + D3DXVECTOR3(0, size, 0);
     const D3DXVECTOR3 localAxes[4] = {{0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {-1, 0, 0}};
@@ -97,7 +105,7 @@ void CSlime::CollideWalls() {
         DWORD face = 0;
         if (!objects.RayTest(candidate, origin, directions[i], &f, &face)) continue;
         const float alpha = objects.FaceAlpha(candidate, face);
-        if (InClearPhase(view) && alpha <= 0.5f) continue;
+        if (InClearPhase() && alpha <= 0.5f) continue;
         if (f < size * 0.5f) {
           // Back out of the wall and stop along that axis.
           landDepth = f;
@@ -130,19 +138,19 @@ void CSlime::CollideWalls() {
 }
 
 void CSlime::CollideGround() {
-  const CharaSceneView view = CurrentCharaScene();
+  const MapObjectList* stageObjects = StageObjects();
   const D3DXVECTOR3 origin(lastPosition.x, lastPosition.y + size, lastPosition.z);
   const float fall = lastPosition.y - position.y;
   bool found = false;
   float nearest = 0;
   int nearestObject = -1;
   DWORD nearestFace = 0;
-  if (view.objects) {
+  if (stageObjects) {
     const D3DXVECTOR3 down(0, -1, 0);
-    for (int candidate : view.objects->NearbyObjects(origin, kNearbyRadius)) {
+    for (int candidate : stageObjects->NearbyObjects(origin, kNearbyRadius)) {
       float distance = 0;
       DWORD face = 0;
-      if (!view.objects->RayTest(candidate, origin, down, &distance, &face)) continue;
+      if (!stageObjects->RayTest(candidate, origin, down, &distance, &face)) continue;
       if (!found || distance < nearest) {
         found = true;
         nearest = distance;
@@ -153,12 +161,12 @@ void CSlime::CollideGround() {
   }
   if (found && fall >= nearest - size * 0.75f) {
     const bool seeThrough =
-        InClearPhase(view) && view.objects->FaceAlpha(nearestObject, nearestFace) <= 0.5f;
+        InClearPhase() && stageObjects->FaceAlpha(nearestObject, nearestFace) <= 0.5f;
     if (!seeThrough) {
       landDepth = fall - nearest + size * 0.5f;
       world._42 += landDepth;
       velocity.y = 0;
-      standingOn = ObjectAt(*view.objects, nearestObject);
+      standingOn = ObjectAt(*stageObjects, nearestObject);
       D3DXVECTOR3 normal = FaceNormal(standingOn, nearestFace);
       D3DXVec3Normalize(&groundNormal, &normal);
       if (!onGround) PlayStamp();
@@ -174,13 +182,13 @@ void CSlime::CollideGround() {
 }
 
 void CSlime::CollideCeiling() {
-  const CharaSceneView view = CurrentCharaScene();
-  if (!view.objects) return;
+  const MapObjectList* stageObjects = StageObjects();
+  if (!stageObjects) return;
   const D3DXVECTOR3 origin = position + D3DXVECTOR3(0, size, 0);
   const D3DXVECTOR3 up(0, 1, 0);
-  for (int candidate : view.objects->NearbyObjects(origin, kNearbyRadius)) {
+  for (int candidate : stageObjects->NearbyObjects(origin, kNearbyRadius)) {
     float d = 0;
-    if (!view.objects->RayTest(candidate, origin, up, &d, nullptr)) continue;
+    if (!stageObjects->RayTest(candidate, origin, up, &d, nullptr)) continue;
     if (d < size * 0.5f) {
       world._42 -= size * 0.75f - d;
       velocity.y = 0;
@@ -189,11 +197,11 @@ void CSlime::CollideCeiling() {
 }
 
 void CSlime::CollideBones(BoneNode* core) {
-  const CharaSceneView view = CurrentCharaScene();
-  if (!view.objects || !core) return;
+  const MapObjectList* stageObjects = StageObjects();
+  if (!stageObjects || !core) return;
   D3DXMATRIX inverseWorld;
   if (!D3DXMatrixInverse(&inverseWorld, nullptr, &world)) return;
-  const MapObjectList& objects = *view.objects;
+  const MapObjectList& objects = *stageObjects;
   const D3DXVECTOR3 o = TranslationOf(core->combinedMatrix);
   const std::vector<int> candidates = objects.NearbyObjects(o, kNearbyRadius);
   for (BoneNode* p : meshObject.nodes) {

@@ -9,9 +9,9 @@
 #include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
 #include "app/SoundManager.h"
-#include "chara/CharaLinks.h"
 #include "common/Helpers.h"
 #include "stage/MapObjectList.h"
+#include "stage/Stage.h"
 
 
 const D3DXVECTOR3 TitleSlime::kStart(-1.45f, 1.4f, 0.0f);
@@ -106,7 +106,8 @@ void TitleSlime::Hop() {
 }
 
 bool TitleSlime::FloorAhead() const {
-  const MapObjectList* objects = CurrentCharaScene().objects;
+  const CStage* stage = RunningStage();
+  const MapObjectList* objects = stage ? stage->objects : nullptr;
   if (!objects) return true;  // nothing to probe against: no reason to hop
   const D3DXVECTOR3 origin(lastPosition.x, lastPosition.y + size, lastPosition.z);
   const std::vector<int> candidates = objects->NearbyObjects(origin, kNearbyRadius);

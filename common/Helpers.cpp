@@ -1,12 +1,10 @@
 #include "common/Helpers.h"
 
-#include <atomic>
+#include "common/RunningScene.h"
+
 #include <cmath>
 
 namespace {
-
-// Set by the scene manager on the main thread; read wherever Wave is called.
-std::atomic<WaveFrameSource> waveFrameSource{nullptr};
 
 // The rotation of a pose as a quaternion. A rotation matrix goes straight into
 // D3DXQuaternionRotationMatrix; rows that carry a scale are first brought back
@@ -29,20 +27,13 @@ D3DXQUATERNION RotationOf(const D3DXMATRIX& pose) {
 }  // namespace
 
 float Wave(float amplitude, float rate, int t) {
-  if (t < 0) {
-    const WaveFrameSource source = waveFrameSource.load(std::memory_order_acquire);
-    t = source ? source() : 0;
-  }
+  if (t < 0) t = SceneFrameCount();
   return amplitude * std::sin(rate * static_cast<float>(t));
 }
 
-void SetWaveFrameSource(WaveFrameSource source) {
-  waveFrameSource.store(source, std::memory_order_release);
-}
-
 int SceneFrameCount() {
-  const WaveFrameSource source = waveFrameSource.load(std::memory_order_acquire);
-  return source ? source() : 0;
+  const RunningScene* scene = CurrentScene();
+  return scene ? scene->FrameCount() : 0;
 }
 
 D3DXMATRIX InterpolatePose(const D3DXMATRIX& a, const D3DXMATRIX& b, float t) {

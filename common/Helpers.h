@@ -8,12 +8,7 @@
 // (and pause while that clock pauses, e.g. during a fade).
 float Wave(float amplitude, float rate, int t = -1);
 
-// Where Wave reads "the current scene's frame counter". The scene manager
-// registers a function that returns it; until one is registered (or after
-// SetWaveFrameSource(nullptr)) the counter reads as 0.
-using WaveFrameSource = int (*)();
-void SetWaveFrameSource(WaveFrameSource source);
-// The current scene's frame counter as Wave reads it (0 without a source).
+// The running scene's frame counter as Wave reads it (0 while no scene runs).
 int SceneFrameCount();
 
 // The pose between A (t = 0) and B (t = 1): the rotations of A and B blended

@@ -60,3 +60,9 @@ class RunningScene {
 // thread once a scene is built, cleared before it is deleted.
 void SetRunningScene(RunningScene* scene);
 RunningScene* CurrentScene();
+
+// Whether the game scene is running and in `phase`.
+inline bool InGamePhase(int phase) {
+  const RunningScene* scene = CurrentScene();
+  return scene && scene->SceneId() == kSceneGame && scene->Phase() == phase;
+}

@@ -15,7 +15,7 @@ constexpr float kNearPlane = 0.01f;
 constexpr float kFarPlane = 2000.0f;
 }  // namespace
 
-CScene::CScene() : frameCount(0), camera(nullptr), stage(nullptr) {
+CScene::CScene() : sceneId(-1), frameCount(0), camera(nullptr), stage(nullptr) {
   D3DXMatrixIdentity(&projection);
   D3DXMatrixIdentity(&view);
 
@@ -46,6 +46,18 @@ void CScene::Release() {
 void CScene::CountFrame() {
   if (g_sceneManager && g_sceneManager->fading) return;  // the scene's clock stands still
   ++frameCount;
+}
+
+bool CScene::Fading() const { return g_sceneManager && g_sceneManager->fading; }
+
+bool CScene::Changing() const { return g_sceneManager && g_sceneManager->changing; }
+
+D3DXCOLOR CScene::PlayerColour() const {
+  return g_sceneManager ? g_sceneManager->slimeColour : D3DXCOLOR(0, 1, 1, 1);
+}
+
+void CScene::ChangeScene(int id) {
+  if (g_sceneManager) g_sceneManager->ChangeScene(id);
 }
 
 void CScene::Render() {

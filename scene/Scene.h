@@ -5,10 +5,14 @@
 #include <d3d9.h>
 #include <d3dx9math.h>
 
+#include "common/RunningScene.h"
+
 class CCamera;
 class CStage;
 
-class CScene {
+// Every scene is also the running scene that the parts below the scenes read
+// (common/RunningScene.h); the scene manager registers the current one.
+class CScene : public RunningScene {
  public:
   // Identity matrices, light 0 for the scene, the perspective projection; the
   // derived constructor creates camera and stage.
@@ -32,6 +36,20 @@ class CScene {
   void Render();
   // One more frame of the scene's clock, except while the screen is fading.
   void CountFrame();
+
+  // What the parts below the scenes read of it; the fade, the change requests
+  // and the player's colour are the scene manager's.
+  int SceneId() const override { return sceneId; }
+  int FrameCount() const override { return frameCount; }
+  bool Fading() const override;
+  bool Changing() const override;
+  CStage* Stage() const override { return stage; }
+  CCamera* Camera() const override { return camera; }
+  CSlime* Slime() const override { return nullptr; }
+  D3DXCOLOR PlayerColour() const override;
+  void ChangeScene(int id) override;
+
+  int sceneId;  // set by the scene manager when it builds the scene; -1 before
 
   int frameCount;
   CCamera* camera;  // owned

@@ -9,15 +9,12 @@
 #include "app/Application.h"
 #include "app/GraphicsDevice.h"
 #include "app/SoundManager.h"
-#include "common/Helpers.h"
 #include "render/ResourceCache.h"
 #include "render/Texture.h"
 #include "scene/LoadFlag.h"
 #include "scene/Result.h"
 #include "scene/Scene.h"
-#include "scene/SceneLinks.h"
 #include "scene/Title.h"
-#include "stage/StageLinks.h"  // the stage reads the running scene through us
 
 CSceneManager* g_sceneManager = nullptr;
 CSceneManager::SceneBuilder CSceneManager::sceneBuilder = nullptr;
@@ -29,24 +26,6 @@ constexpr int kOpaque = 255;
 constexpr DWORD kFrameMilliseconds = 16;
 constexpr D3DCOLOR kLoadingClearWhite = 0xFFFFFFFF;
 constexpr D3DCOLOR kWhiteRgb = 0x00FFFFFF;
-
-// The clock that Wave reads by default: the current scene's frame counter.
-int CurrentSceneFrame() {
-  const CSceneManager* manager = g_sceneManager;
-  return manager && manager->current ? manager->current->frameCount : 0;
-}
-
-StageSceneView DescribeSceneForStage() {
-  StageSceneView view;
-  const CSceneManager* manager = g_sceneManager;
-  if (manager == nullptr || manager->current == nullptr) return view;
-  view.sceneId = manager->currentId;
-  view.frameCount = manager->current->frameCount;
-  view.changing = manager->changing;
-  view.stage = manager->current->stage;
-  view.camera = manager->current->camera;
-  return view;
-}
 
 CScene* BuildScene(int id) {
   switch (id) {
@@ -82,16 +61,10 @@ CSceneManager::CSceneManager()
                       static_cast<float>(application.clientHeight) / fadeTexture->rect.bottom,
                       1.0f);
   }
-  SetWaveFrameSource(CurrentSceneFrame);
-  SetStageSceneSource(DescribeSceneForStage);
-  // The characters see the running scene through this manager too.
-  RegisterCharaSceneSource();
 }
 
 CSceneManager::~CSceneManager() {
-  SetWaveFrameSource(nullptr);
-  SetStageSceneSource(nullptr);
-  UnregisterCharaSceneSource();
+  SetRunningScene(nullptr);
   delete current;
   current = nullptr;
   currentId = -1;
@@ -112,6 +85,7 @@ void CSceneManager::Update() {
       if (fadeAlpha == kOpaque) {
         if (g_soundManager) g_soundManager->StopAll();
         changing = false;
+        SetRunningScene(nullptr);
         delete current;
         current = nullptr;
         currentId = -1;
@@ -161,6 +135,8 @@ void CSceneManager::LoadScene() {
   }
   g_loadFlag->Set(false);
   loader.join();
+  // Only now, on the main thread, do the parts below the scenes see the new scene.
+  SetRunningScene(current);
 }
 
 void CSceneManager::CreateScene() {
@@ -169,6 +145,7 @@ void CSceneManager::CreateScene() {
   std::rand();
   const int id = pendingId;
   current = sceneBuilder ? sceneBuilder(id) : BuildScene(id);
+  if (current) current->sceneId = id;
   currentId = current ? id : -1;
   g_loadFlag->Set(true);
 }

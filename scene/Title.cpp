@@ -107,3 +107,5 @@ void STitle::Draw3D() {
 
 void STitle::Draw2D() { pressEnter->Draw(); }
 
+
+CSlime* STitle::Slime() const { return titleSlime; }

@@ -27,6 +27,7 @@ class STitle : public CScene {
   void Draw2D() override;
   // Deletes the picture and the slime.
   void Release() override;
+  CSlime* Slime() const override;
 
   CPulsingPicture* pressEnter;  // owned
   TitleSlime* titleSlime;       // owned

@@ -7,7 +7,7 @@
 #include "camera/Camera.h"
 #include "render/Polygon.h"
 #include "render/ResourceCache.h"
-#include "stage/StageLinks.h"
+#include "common/RunningScene.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ CheckEffect::CheckEffect(const D3DXMATRIX& m)
     : texture(g_resourceCache ? g_resourceCache->GetTexture(kSparkPicture) : nullptr),
       alpha(255) {
   polygon = new CPolygon(texture ? texture->texture : nullptr);
-  const bool onTitle = CurrentStageScene().sceneId == kStageSceneTitle;
+  const RunningScene* scene = CurrentScene();
+  const bool onTitle = scene && scene->SceneId() == kSceneTitle;
   const float f = onTitle ? kTitleSparkScale : kGameSparkScale;
   const float halfWidth = f * float(texture ? texture->info.Width : 0) / 2.0f;
   const float halfHeight = f * float(texture ? texture->info.Height : 0) / 2.0f;
@@ -64,7 +65,8 @@ void CheckEffect::Draw() {
   // The camera's turn without its place: the quad faces the camera.
   D3DXMATRIX facing;
   D3DXMatrixIdentity(&facing);
-  if (const CCamera* camera = CurrentStageScene().camera) facing = camera->world;
+  const RunningScene* scene = CurrentScene();
+  if (const CCamera* camera = scene ? scene->Camera() : nullptr) facing = camera->world;
   facing._41 = facing._42 = facing._43 = 0.0f;
   polygon->orientation = facing * scale * travel;
   const D3DCOLOR colour = (D3DCOLOR(alpha) << 24) | 0xFFFFFF;

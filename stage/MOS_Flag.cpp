@@ -8,9 +8,8 @@
 #include "render/Polygon.h"
 #include "render/Texture.h"
 #include "stage/Stage.h"
-#include "stage/StageLinks.h"
+#include "common/RunningScene.h"
 
-#include "chara/CharaLinks.h"
 #include "chara/Slime.h"
 
 namespace {
@@ -27,7 +26,8 @@ D3DXVECTOR3 TranslationOf(const D3DXMATRIX& m) { return D3DXVECTOR3(m._41, m._42
 }  // namespace
 
 bool MOS_Flag::SlimeTouches(D3DXCOLOR* slimeColour) const {
-  const CSlime* slime = CurrentCharaScene().slime;
+  const RunningScene* scene = CurrentScene();
+  const CSlime* slime = scene ? scene->Slime() : nullptr;
   if (!slime || slime->meshObject.nodes.empty()) return false;
   // The body point is the first bone of the slime's skeleton.
   const D3DXVECTOR3 body = TranslationOf(slime->meshObject.nodes[0]->combinedMatrix);
@@ -37,9 +37,9 @@ bool MOS_Flag::SlimeTouches(D3DXCOLOR* slimeColour) const {
 }
 
 void MOS_Flag::Update() {
-  const StageSceneView scene = CurrentStageScene();
+  const RunningScene* scene = CurrentScene();
   D3DXCOLOR slimeColour;
-  if (!scene.changing && !state && SlimeTouches(&slimeColour)) {
+  if (scene && !scene->Changing() && !state && SlimeTouches(&slimeColour)) {
     state = true;
     pulse = kTouchedPulse;
     currentTexture = reachedTexture;
@@ -47,8 +47,8 @@ void MOS_Flag::Update() {
     colour[1] = slimeColour.g;
     colour[2] = slimeColour.b;
     colour[3] = slimeColour.a;
-    if (scene.stage) {
-      for (int i = 0; i < kSparksPerTouch; ++i) scene.stage->AddEffect(world);
+    if (CStage* stage = scene->Stage()) {
+      for (int i = 0; i < kSparksPerTouch; ++i) stage->AddEffect(world);
     }
   }
   WaveCloth();
@@ -83,7 +83,8 @@ void MOS_Flag::BuildClothStrip(int k, CPolygon* strip) const {
 void MOS_Flag::Draw() {
   IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
   if (device) {
-    const CCamera* camera = CurrentStageScene().camera;
+    const RunningScene* scene = CurrentScene();
+    const CCamera* camera = scene ? scene->Camera() : nullptr;
     D3DXMATRIX turn;
     D3DXMatrixRotationY(&turn, camera ? camera->angleY * kDegreesToRadians : 0.0f);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);

@@ -6,7 +6,6 @@
 #include "common/Helpers.h"
 #include "stage/MapObjectList.h"
 #include "stage/Stage.h"
-#include "stage/StageLinks.h"
 
 namespace {
 
@@ -50,11 +49,11 @@ void MOS_Move::BuildDashPoints() {
 }
 
 bool MOS_Move::LinkReached() const {
-  const StageSceneView scene = CurrentStageScene();
-  if (!scene.stage || !scene.stage->objects) return false;
+  const CStage* stage = RunningStage();
+  if (!stage || !stage->objects) return false;
   // The stage files place the checkpoint of a number before the blocks that
   // carry it. A block whose number no checkpoint carries stands still.
-  for (const MapObjectStruct* object : scene.stage->objects->Objects()) {
+  for (const MapObjectStruct* object : stage->objects->Objects()) {
     if (object->kind == MAP_OBJECT_CHECKPOINT && object->number == number) return object->state;
   }
   return false;

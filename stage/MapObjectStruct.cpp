@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "render/StaticMesh.h"
-#include "stage/StageLinks.h"
+#include "stage/StageMeshDraw.h"
 
 namespace {
 

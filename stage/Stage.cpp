@@ -3,7 +3,8 @@
 #include "app/GraphicsDevice.h"
 #include "render/ResourceCache.h"
 #include "render/StaticMesh.h"
-#include "stage/StageLinks.h"
+#include "common/Helpers.h"
+#include "common/RunningScene.h"
 
 namespace {
 
@@ -17,6 +18,9 @@ constexpr float kDegreesToRadians = 0.017453292f;
 CStage::CStage(int stageFile)
     : objects(new MapObjectList(stageFile)),
       skyModel(g_resourceCache ? g_resourceCache->GetStaticMesh(kSkyModel) : nullptr) {}
+
+CStage::CStage(MapObjectList* adopted)
+    : objects(adopted ? adopted : new MapObjectList(-1)), skyModel(nullptr) {}
 
 CStage::~CStage() {
   delete objects;
@@ -39,7 +43,7 @@ void CStage::DrawSky() {
   IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
   if (device && skyModel) {
     const float turn =
-        kSkyTurnDegreesPerFrame * float(CurrentStageScene().frameCount) * kDegreesToRadians;
+        kSkyTurnDegreesPerFrame * float(SceneFrameCount()) * kDegreesToRadians;
     D3DXMATRIX scaling, rotation, world;
     D3DXMatrixScaling(&scaling, kSkyScale, kSkyScale, kSkyScale);
     D3DXMatrixRotationY(&rotation, turn);
@@ -65,3 +69,8 @@ void CStage::DrawObjects() {
 }
 
 void CStage::AddEffect(const D3DXMATRIX& m) { effects.push_back(new CheckEffect(m)); }
+
+CStage* RunningStage() {
+  const RunningScene* scene = CurrentScene();
+  return scene ? scene->Stage() : nullptr;
+}

@@ -14,6 +14,9 @@ class CStage {
  public:
   // Loads the stage file of that number (0 title, 1 game) and the sky.
   explicit CStage(int stageFile);
+  // A stage around objects loaded elsewhere (tests and tools), with no sky;
+  // it owns them from now on.
+  explicit CStage(MapObjectList* adopted);
   ~CStage();
   CStage(const CStage&) = delete;
   CStage& operator=(const CStage&) = delete;
@@ -32,3 +35,6 @@ class CStage {
   CStaticMesh* skyModel;          // from the cache, not owned
   std::list<CheckEffect*> effects;  // oldest first
 };
+
+// The stage of the running scene, or null while there is none.
+CStage* RunningStage();

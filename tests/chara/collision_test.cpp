@@ -13,6 +13,7 @@
 #include "slime_fixture.h"
 #include "stage/MOS_Move.h"
 #include "stage/MapObjectList.h"
+#include "stage/Stage.h"
 
 namespace chara_test {
 namespace {
@@ -38,12 +39,6 @@ class CollisionTest : public restest::DeviceTest {
     std::filesystem::create_directory_symlink(runDirectory / "data", "data");
     CGraphicsDevice::GetInstance().device = device_;
     g_resourceCache = new CResourceCache;
-    sceneFrame = 0;
-    sceneView = CharaSceneView{};
-    sceneView.sceneId = 1;
-    sceneView.gamePhase = kGamePhasePlay;
-    SetWaveFrameSource(SceneFrame);
-    SetCharaSceneSource(SceneView);
     Write("floor.x", Square(kFloor, 1.0f));
     Write("floor0.x", Square(kFloor, 0.0f));
     Write("floorhalf.x", Square(kFloor, 0.5f));
@@ -53,9 +48,8 @@ class CollisionTest : public restest::DeviceTest {
     g_soundManager->Load();
   }
   void TearDown() override {
-    SetCharaSceneSource(nullptr);
-    SetWaveFrameSource(nullptr);
-    list_.reset();
+    scene_.stage = nullptr;
+    stage_.reset();
     delete g_soundManager;
     g_soundManager = nullptr;
     delete g_resourceCache;
@@ -75,13 +69,13 @@ class CollisionTest : public restest::DeviceTest {
     for (const std::string& row : rows) text += row + "\n";
     Write("stage.csv", text);
     ::testing::internal::CaptureStderr();
-    list_ = std::make_unique<MapObjectList>(-1);
+    stage_ = std::make_unique<CStage>(new MapObjectList(-1));
     ::testing::internal::GetCapturedStderr();
     ::testing::internal::CaptureStdout();
-    list_->LoadFile("stage.csv");
+    stage_->objects->LoadFile("stage.csv");
     ::testing::internal::GetCapturedStdout();
-    sceneView.objects = list_.get();
-    return *list_;
+    scene_.stage = stage_.get();
+    return *stage_->objects;
   }
 
   // One frame of a slime as its owners run it.
@@ -94,7 +88,8 @@ class CollisionTest : public restest::DeviceTest {
   static int StampRequest() { return g_soundManager->GetSound(CSlime::kStampSound)->Request(); }
   static void EndFrame() { g_soundManager->Update(); }
 
-  std::unique_ptr<MapObjectList> list_;
+  FakeScene scene_;  // the game scene in play
+  std::unique_ptr<CStage> stage_;
 };
 
 TEST_F(CollisionTest, FallingSlimeLandsOnTheNearestObjectUnderIt) {
@@ -226,13 +221,13 @@ TEST_F(CollisionTest, AFallingSlimeSlidesDownAWallForAHundredFramesOnly) {
 
 TEST_F(CollisionTest, InTheClearPhaseFacesOfHalfAlphaAreAbsent) {
   Stage({"floorhalf.x,0,-1,0,4,1,4,0,0,0,Map"});
-  sceneView.gamePhase = kGamePhaseClear;
+  scene_.phase = kPhaseClear;
   CSlime slime;
   for (int i = 0; i < 40; ++i) Step(slime);
   EXPECT_FALSE(slime.onGround);
   EXPECT_LT(slime.position.y, -2.0f);
   // In play the same floor holds.
-  sceneView.gamePhase = kGamePhasePlay;
+  scene_.phase = kPhasePlay;
   CSlime other;
   for (int i = 0; i < 40; ++i) Step(other);
   EXPECT_TRUE(other.onGround);

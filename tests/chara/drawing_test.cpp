@@ -6,15 +6,13 @@
 
 #include "../render/shading/shading_fixture.h"
 #include "chara/CharaEffects.h"
-#include "chara/CharaLinks.h"
+#include "camera/Camera.h"
 #include "chara/Slime.h"
 #include "common/Helpers.h"
 #include "render/ResourceCache.h"
+#include "support/fake_scene.h"
 
 namespace {
-
-CharaSceneView drawView;
-CharaSceneView DrawView() { return drawView; }
 
 class CharaDrawingTest : public shading::ShadingTest {
  protected:
@@ -30,12 +28,9 @@ class CharaDrawingTest : public shading::ShadingTest {
     ASSERT_TRUE(app.blurShader.Create());
     CGraphicsDevice::GetInstance().SetDirectionalLight(
         0, &lightDirection_, &white_, &grey_, &white_);
-    drawView = CharaSceneView{};
-    drawView.sceneId = kCharaSceneGame;
-    SetCharaSceneSource(DrawView);
+    drawView.camera = &camera_;
   }
   void TearDown() override {
-    SetCharaSceneSource(nullptr);
     CApplication& app = CApplication::GetInstance();
     app.blurShader.Destroy();
     app.toonShader.Destroy();
@@ -50,7 +45,7 @@ class CharaDrawingTest : public shading::ShadingTest {
     CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
     const D3DXVECTOR3 eye(0, 3, -5), at(0, 0.5f, 0);
     SetCamera(eye, at);
-    D3DXMatrixInverse(&drawView.cameraWorld, nullptr, &view_);
+    D3DXMatrixInverse(&camera_.world, nullptr, &view_);
     app.toonShader.SetFrameParameters();
     device_->BeginScene();
     app.toonShader.BeginSceneTargets();
@@ -69,6 +64,8 @@ class CharaDrawingTest : public shading::ShadingTest {
   D3DXVECTOR3 lightDirection_{0.3f, -1, 0.5f};
   D3DXCOLOR white_{1, 1, 1, 1};
   D3DXCOLOR grey_{0.4f, 0.4f, 0.4f, 1};
+  FakeScene drawView;  // a game scene: the slime's effects look at its camera
+  CCamera camera_;
 };
 
 TEST_F(CharaDrawingTest, TheBodyInItsColourAndTheRingTintedOnlyWhereItLies) {
@@ -132,9 +129,7 @@ TEST_F(CharaDrawingTest, TheBodyInItsColourAndTheRingTintedOnlyWhereItLies) {
 namespace {
 
 TEST_F(CharaDrawingTest, WalkingStretchesTheBodyAlongItsPath) {
-  int frame = 0;
-  static int* clock = &frame;
-  SetWaveFrameSource([] { return *clock; });
+  int& frame = drawView.frameCount;
   CSlime slime;
   slime.colour = D3DXCOLOR(0.3f, 0.6f, 1, 1);
   slime.PlaceAt(D3DXVECTOR3(0, -0.5f, 0));
@@ -170,7 +165,6 @@ TEST_F(CharaDrawingTest, WalkingStretchesTheBodyAlongItsPath) {
   Save("slime_rest", resting, kW, kH);
   Save("slime_walk_slow", strolling, kW, kH);
   Save("slime_walk_fast", running, kW, kH);
-  SetWaveFrameSource(nullptr);
 
   const int rest = bodyWidth(resting);
   EXPECT_GT(rest, 40);

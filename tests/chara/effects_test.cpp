@@ -64,7 +64,7 @@ TEST_F(EffectsTest, RingsLaidOnAMovingBlockTravelWithIt) {
   MapObjectStruct ground(nullptr, at, "Map");
   D3DXMatrixTranslation(&block.motion, 0.1f, 0, -0.05f);
   ground.motion = block.motion;  // not a moving object: its motion is not followed
-  sceneView.slime = &slime;
+  scene_.slime = &slime;
 
   CharaEffects effects;
   slime.standingOn = &block;
@@ -129,7 +129,7 @@ TEST_F(EffectsTest, TrailsFallStretchAndFadeButHangStillDuringAFade) {
   EXPECT_EQ(trail->alpha, 235);
 
   // During a fade: no new trails, no motion, no stretch, but still fading.
-  sceneView.fading = true;
+  scene_.fading = true;
   effects.AddTrail(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0));
   EXPECT_EQ(effects.trails.size(), 1u);
   const D3DXVECTOR3 held = trail->quad.position;
@@ -139,7 +139,7 @@ TEST_F(EffectsTest, TrailsFallStretchAndFadeButHangStillDuringAFade) {
   EXPECT_EQ(trail->scale._22, stretch);
   EXPECT_EQ(trail->alpha, 185);
 
-  sceneView.fading = false;
+  scene_.fading = false;
   int frames = 7;
   while (!effects.trails.empty() && frames < 100) {
     effects.Update();
@@ -152,8 +152,8 @@ TEST_F(EffectsTest, TheTitleSlimesTrailsAreAsSmallAsItIs) {
   CSlime slime;
   slime.size = 0.05f;
   D3DXMatrixScaling(&slime.world, 0.05f, 0.05f, 0.05f);
-  sceneView.sceneId = kCharaSceneTitle;
-  sceneView.slime = &slime;
+  scene_.sceneId = kSceneTitle;
+  scene_.slime = &slime;
   CharaEffects effects;
   for (int i = 0; i < 20; ++i) effects.AddTrail(D3DXVECTOR3(1, 1, 1), D3DXVECTOR3(0, 0, 0));
   for (const TrailParticle* trail : effects.trails) {
@@ -162,7 +162,7 @@ TEST_F(EffectsTest, TheTitleSlimesTrailsAreAsSmallAsItIs) {
     EXPECT_LE(std::fabs(trail->quad.position.z - 1), 0.5f * 0.05f + 1e-6f);
   }
   // The player's are full size whatever its world holds.
-  sceneView.sceneId = kCharaSceneGame;
+  scene_.sceneId = kSceneGame;
   effects.Clear();
   effects.AddTrail(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0));
   EXPECT_EQ(effects.trails.front()->scale._11, 1.0f);

@@ -1,21 +1,15 @@
-// Shared setup for the slime tests: the scene clock that Wave reads, the scene
-// the characters see, and lookups of bones by their Shift-JIS names.
+// Shared setup for the slime tests: the scene the characters see (its clock is
+// the one Wave reads), and lookups of bones by their Shift-JIS names.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "chara/CharaLinks.h"
 #include "chara/Slime.h"
 #include "common/Helpers.h"
+#include "support/fake_scene.h"
 
 namespace chara_test {
-
-inline int sceneFrame = 0;
-inline CharaSceneView sceneView;
-
-inline int SceneFrame() { return sceneFrame; }
-inline CharaSceneView SceneView() { return sceneView; }
 
 // Words by their meaning, for readable bone names.
 namespace w = slime_words;
@@ -41,16 +35,7 @@ inline D3DXVECTOR3 WorldOf(const CSlime::BoneNode* node) {
 
 class SlimeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    sceneFrame = 0;
-    sceneView = CharaSceneView{};
-    SetWaveFrameSource(SceneFrame);
-    SetCharaSceneSource(SceneView);
-  }
-  void TearDown() override {
-    SetWaveFrameSource(nullptr);
-    SetCharaSceneSource(nullptr);
-  }
+  FakeScene scene_;  // the running scene while the test lives
 };
 
 }  // namespace chara_test

@@ -150,7 +150,7 @@ TEST_F(SoftBodyTest, ResetLowersTheBonesKeepsTheTurnAndBobsTheCore) {
   // At rest the core bobs with the scene clock, 0.02 at most either way.
   CSlime::BoneNode* core = Bone(slime, w::kCore);
   float highest = -1, lowest = 1;
-  for (sceneFrame = 0; sceneFrame < 63; ++sceneFrame) {
+  for (scene_.frameCount = 0; scene_.frameCount < 63; ++scene_.frameCount) {
     slime.Reset();
     const float before = Local(core).y;
     slime.MarkLeading(D3DXVECTOR3(0, 0, 0));
@@ -168,7 +168,7 @@ TEST_F(SoftBodyTest, RecentringKeepsTheCoreAtLocalOneUp) {
   CSlime::BoneNode* core = Bone(slime, w::kCore);
   const D3DXVECTOR3 moves[] = {{0, 0, 0}, {0.2f, 0, 0}, {0, 0.6f, -0.2f}, {-0.14f, -0.3f, 0.14f}};
   for (const D3DXVECTOR3& v : moves) {
-    for (sceneFrame = 3; sceneFrame < 20; sceneFrame += 4) {
+    for (scene_.frameCount = 3; scene_.frameCount < 20; scene_.frameCount += 4) {
       slime.velocity = v;
       slime.UpdateBones();
       EXPECT_NEAR(Local(core).x, 0.0f, 1e-6f);
@@ -178,7 +178,7 @@ TEST_F(SoftBodyTest, RecentringKeepsTheCoreAtLocalOneUp) {
   }
   // Stopping again, the body settles back around the core.
   slime.velocity = D3DXVECTOR3(0, 0, 0);
-  sceneFrame = 0;
+  scene_.frameCount = 0;
   for (int i = 0; i < 200; ++i) slime.UpdateBones();
   const D3DXVECTOR3 offset = WorldOf(Bone(slime, w::kRight)) - WorldOf(core);
   EXPECT_NEAR(offset.x, Rest(Bone(slime, w::kRight)).x - Rest(core).x, 0.01f);
@@ -187,7 +187,7 @@ TEST_F(SoftBodyTest, RecentringKeepsTheCoreAtLocalOneUp) {
 TEST_F(SoftBodyTest, AMovingSlimeStretchesAlongItsMotionAndSettlesAfter) {
   CSlime slime;
   slime.velocity = D3DXVECTOR3(0.2f, 0, 0);
-  for (sceneFrame = 0; sceneFrame < 120; ++sceneFrame) slime.UpdateBones();
+  for (scene_.frameCount = 0; scene_.frameCount < 120; ++scene_.frameCount) slime.UpdateBones();
   // The leading face is ahead of the core on the right side, the far side behind.
   CSlime::BoneNode* core = Bone(slime, w::kCore);
   EXPECT_GT(WorldOf(Bone(slime, w::kRight)).x, WorldOf(core).x);
@@ -221,7 +221,7 @@ TEST_F(SoftBodyTest, UnreachableLeadersEndTheSearchAndLonelyBonesStayPut) {
   EXPECT_EQ(lonely.level, -1);
   CSlime::BoneNode* node = Bone(slime, w::kRight + w::kUp);
   const D3DXVECTOR3 before = Local(node);
-  sceneFrame = 7;
+  scene_.frameCount = 7;
   slime.Relax(Bone(slime, w::kCore));
   EXPECT_EQ(Local(node), before);
   for (CSlime::BoneNode* other : slime.meshObject.nodes) {

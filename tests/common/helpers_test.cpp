@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "support/fake_scene.h"
+
 namespace {
 
 constexpr float kEps = 1e-5f;
@@ -19,8 +23,6 @@ D3DXMATRIX Pose(float yaw, float pitch, float x, float y, float z) {
   return rotation * translation;
 }
 
-int sceneFrame = 0;
-int CurrentSceneFrame() { return sceneFrame; }
 
 TEST(Wave, ExplicitTimeIsAmplitudeTimesSine) {
   EXPECT_FLOAT_EQ(Wave(2.0f, 0.1f, 10), 2.0f * std::sin(1.0f));
@@ -29,15 +31,14 @@ TEST(Wave, ExplicitTimeIsAmplitudeTimesSine) {
 }
 
 TEST(Wave, NegativeTimeReadsTheSceneFrameCounter) {
-  SetWaveFrameSource(nullptr);
   EXPECT_EQ(Wave(3.0f, 0.5f), 0.0f);  // no scene yet: counter reads 0
-  SetWaveFrameSource(&CurrentSceneFrame);
-  sceneFrame = 7;
+  std::optional<FakeScene> scene(std::in_place);
+  scene->frameCount = 7;
   EXPECT_FLOAT_EQ(Wave(3.0f, 0.5f), Wave(3.0f, 0.5f, 7));
   EXPECT_FLOAT_EQ(Wave(3.0f, 0.5f, -5), Wave(3.0f, 0.5f, 7));
-  sceneFrame = 8;
+  scene->frameCount = 8;
   EXPECT_FLOAT_EQ(Wave(3.0f, 0.5f), Wave(3.0f, 0.5f, 8));
-  SetWaveFrameSource(nullptr);
+  scene.reset();
   EXPECT_EQ(Wave(3.0f, 0.5f), 0.0f);
 }
 

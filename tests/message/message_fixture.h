@@ -65,12 +65,9 @@ class MessageTest : public ::testing::Test {
     g_keyboard = new CKeyboard;
     sounds_ = std::make_unique<glomp::test::SoundRequests>();
     scene_.frameCount = 0;
-    // The messages' pulse reads the scene's clock.
-    SetWaveFrameSource([] { return CurrentScene() ? CurrentScene()->FrameCount() : 0; });
   }
 
   void TearDown() override {
-    SetWaveFrameSource(nullptr);
     sounds_.reset();
     delete g_keyboard;
     g_keyboard = nullptr;

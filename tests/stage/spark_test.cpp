@@ -116,7 +116,7 @@ TEST_F(SparkTest, VelocitiesLieOnTheElevenStepGrid) {
 TEST_F(SparkTest, TitleSparksAreFiveTimesSmallerAndSlower) {
   std::srand(5);
   CheckEffect game(At(0, 0, 0));
-  stagetest::Scene().sceneId = kStageSceneTitle;
+  stagetest::Scene().sceneId = kSceneTitle;
   std::srand(5);
   CheckEffect title(At(0, 0, 0));
 

@@ -1,12 +1,13 @@
 // A headless device in a scratch folder, a resource cache, and small stage
 // files and X models written by the tests themselves. The stage reads the
-// running scene through a description the fixture controls.
+// running scene the fixture fills in.
 #pragma once
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,16 +17,17 @@
 #include "render/ResourceCache.h"
 #include "stage/MapObjectList.h"
 #include "stage/Stage.h"
-#include "stage/StageLinks.h"
+#include "stage/StageMeshDraw.h"
+#include "support/fake_scene.h"
 
 namespace stagetest {
 
 // The scene the stage objects see during a test.
-inline StageSceneView& Scene() {
-  static StageSceneView view;
-  return view;
+inline std::optional<FakeScene>& SceneHolder() {
+  static std::optional<FakeScene> scene;
+  return scene;
 }
-inline StageSceneView SceneSource() { return Scene(); }
+inline FakeScene& Scene() { return *SceneHolder(); }
 
 // One triangle (0,0,0), (0,0,1), (1,0,0) facing up, material alpha `alpha`.
 inline std::string TriangleModel(float alpha = 1.0f) {
@@ -60,15 +62,13 @@ class StageTest : public restest::DeviceTest {
     if (HasFatalFailure()) return;
     CGraphicsDevice::GetInstance().device = device_;
     g_resourceCache = new CResourceCache;
-    Scene() = StageSceneView{};
-    Scene().sceneId = kStageSceneGame;
-    SetStageSceneSource(SceneSource);
+    SceneHolder().emplace();
     WriteText("tri.x", TriangleModel(0.25f));
     WriteText("floor.x", FloorModel(0.25f, 0.75f));
   }
   void TearDown() override {
     lists_.clear();
-    SetStageSceneSource(nullptr);
+    SceneHolder().reset();
     SetStageMeshDrawing({nullptr, nullptr});
     delete g_resourceCache;
     g_resourceCache = nullptr;

@@ -1,56 +1,31 @@
 // The title stage as the title scene holds it, without the scene: a headless
 // device in the run folder (where data/ is), the resource cache, a keyboard
-// whose slots the test sets, the title stage file, and the descriptions through
-// which the stage objects and the characters see "the running scene".
+// whose slots the test sets, the title stage file, and the scene through which
+// the stage objects and the characters see "the running scene".
 #pragma once
 #include <d3d9.h>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
-#include "chara/CharaLinks.h"
 #include "chara/TitleSlime.h"
 #include "common/Helpers.h"
 #include "render/ResourceCache.h"
 #include "stage/MapObjectList.h"
 #include "stage/Stage.h"
-#include "stage/StageLinks.h"
+#include "support/fake_scene.h"
 
 namespace title_world {
 
-struct World {
-  int frame = 0;
-  bool changing = false;
-  CStage* stage = nullptr;
-  CSlime* slime = nullptr;
-};
-
-inline World& Current() {
-  static World world;
-  return world;
+// The title scene as the stage objects and the title slime see it.
+inline std::optional<FakeScene>& Holder() {
+  static std::optional<FakeScene> scene;
+  return scene;
 }
-
-inline int Frame() { return Current().frame; }
-
-inline StageSceneView StageView() {
-  StageSceneView view;
-  view.sceneId = kStageSceneTitle;
-  view.frameCount = Current().frame;
-  view.changing = Current().changing;
-  view.stage = Current().stage;
-  return view;
-}
-
-inline CharaSceneView CharaView() {
-  CharaSceneView view;
-  view.sceneId = kCharaSceneTitle;
-  view.fading = Current().changing;
-  view.objects = Current().stage ? Current().stage->objects : nullptr;
-  view.slime = Current().slime;
-  return view;
-}
+inline FakeScene& Current() { return *Holder(); }
 
 class TitleWorldTest : public ::testing::Test {
  protected:
@@ -73,10 +48,8 @@ class TitleWorldTest : public ::testing::Test {
     CGraphicsDevice::GetInstance().device = device_;
     g_resourceCache = new CResourceCache;
     g_keyboard = new CKeyboard;
-    Current() = World{};
-    SetWaveFrameSource(Frame);
-    SetStageSceneSource(StageView);
-    SetCharaSceneSource(CharaView);
+    Holder().emplace();
+    Current().sceneId = kSceneTitle;
     stage_ = std::make_unique<CStage>(STAGE_FILE_TITLE);
     Current().stage = stage_.get();
     ASSERT_FALSE(stage_->objects->Objects().empty()) << "the title stage did not load";
@@ -85,10 +58,7 @@ class TitleWorldTest : public ::testing::Test {
   void TearDown() override {
     slime_.reset();
     stage_.reset();
-    Current() = World{};
-    SetWaveFrameSource(nullptr);
-    SetStageSceneSource(nullptr);
-    SetCharaSceneSource(nullptr);
+    Holder().reset();
     delete g_keyboard;
     g_keyboard = nullptr;
     delete g_resourceCache;
@@ -108,7 +78,7 @@ class TitleWorldTest : public ::testing::Test {
   void Step() {
     stage_->Update();
     if (slime_) slime_->Update();
-    ++Current().frame;
+    ++Current().frameCount;
   }
 
   IDirect3D9* d3d_ = nullptr;

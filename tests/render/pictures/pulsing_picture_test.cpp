@@ -7,16 +7,14 @@
 #include "common/Helpers.h"
 #include "render/Texture.h"
 #include "render/PulsingPicture.h"
+#include "support/fake_scene.h"
 
 namespace {
 
-int g_frame = 0;
-int Frame() { return g_frame; }
 
 class PulsingPictureTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetWaveFrameSource(Frame); }
-  void TearDown() override { SetWaveFrameSource(nullptr); }
+  FakeScene scene_;  // its clock drives the pulse
 };
 
 TEST_F(PulsingPictureTest, ScaleStaysAtOneMostOfTheCycleAndPeaksAtOneAndAHalf) {
@@ -26,7 +24,7 @@ TEST_F(PulsingPictureTest, ScaleStaysAtOneMostOfTheCycleAndPeaksAtOneAndAHalf) {
   int stretched = 0;
   float highest = 0;
   // One cycle of 2π / 0.08 ≈ 78.5 frames.
-  for (g_frame = 0; g_frame < 79; ++g_frame) {
+  for (scene_.frameCount = 0; scene_.frameCount < 79; ++scene_.frameCount) {
     picture.Update();
     EXPECT_GE(picture.scaleY, 1.0f);
     if (picture.scaleY > 1.0f) ++stretched;
@@ -45,7 +43,7 @@ TEST_F(PulsingPictureTest, StretchedAboutTheLineYWithTheSceneClock) {
   picture.texture = &texture;
   picture.x = 540;
   picture.y = 680;
-  g_frame = 20;  // 1.5 sin(1.6) ≈ 1.499
+  scene_.frameCount = 20;  // 1.5 sin(1.6) ≈ 1.499
   picture.Update();
   picture.Draw();
   const float scale = 1.5f * std::sin(0.08f * 20);

@@ -26,10 +26,9 @@ namespace shading {
 
 namespace fs = std::filesystem;
 
-// The effect sources, next to this test's sources in the repository.
-inline fs::path EffectSources() {
-  return fs::path(__FILE__).parent_path() / ".." / ".." / ".." / "assets" / "shaders";
-}
+// The effect sources in the repository (not __FILE__: a compiler cache may
+// make that path relative to the build folder).
+inline fs::path EffectSources() { return fs::path(GLOMP_SOURCE_DIR) / "assets" / "shaders"; }
 
 struct Rgb {
   int r, g, b, a;

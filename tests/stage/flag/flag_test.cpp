@@ -36,7 +36,7 @@ class FlagTest : public TitleWorldTest {
   // Stage frames only: the slime stays where the test put it.
   void StageFrame() {
     stage_->Update();
-    ++title_world::Current().frame;
+    ++title_world::Current().frameCount;
   }
 
   MOS_Flag* flag_ = nullptr;

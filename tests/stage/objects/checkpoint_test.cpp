@@ -51,7 +51,7 @@ TEST_F(CheckpointTest, ScaledTwoInXItIsReachedWithinThreeAndBurstsOnce) {
   EXPECT_NE(checkpoint->reachedTexture, checkpoint->waitingTexture);
   EXPECT_EQ(stage_->effects.size(), 100u);
   EXPECT_NEAR(checkpoint->pulse, 1.5f * 0.99f, 1e-6f);
-  EXPECT_EQ(scene_.phaseChanges, 0) << "not the goal";
+  EXPECT_EQ(Scene().phaseChanges, 0) << "not the goal";
 
   // Still touching: no new sparks, and the pulse goes on calming.
   const float pulse = checkpoint->pulse;
@@ -69,17 +69,17 @@ TEST_F(CheckpointTest, ScaledTwoInXItIsReachedWithinThreeAndBurstsOnce) {
 TEST_F(CheckpointTest, NothingIsReachedWhileFadingTowardsASceneChange) {
   BuildCourse();
   PutBodyAt(D3DXVECTOR3(10, 0, 0));
-  scene_.changing = true;
-  scene_.fading = true;
+  Scene().changing = true;
+  Scene().fading = true;
   for (int frame = 0; frame < 10; ++frame) Frame();
   EXPECT_FALSE(Three()->state);
   EXPECT_TRUE(stage_->effects.empty());
   PutBodyAt(D3DXVECTOR3(100, 0, 0));
   Frame();
   EXPECT_FALSE(Goal()->state);
-  EXPECT_EQ(scene_.phaseChanges, 0);
-  scene_.changing = false;
-  scene_.fading = false;
+  EXPECT_EQ(Scene().phaseChanges, 0);
+  Scene().changing = false;
+  Scene().fading = false;
   Frame();
   EXPECT_TRUE(Goal()->state);
 }
@@ -109,36 +109,36 @@ TEST_F(CheckpointTest, ANumberedCheckpointSetsExactlyItsOwnBlocksGoing) {
   // The block of 4 stays where the stage file put it.
   EXPECT_FALSE(At<MOS_Move>(4)->state);
   stagetest::ExpectMatrixNear(At<MOS_Move>(4)->world, start[4], 0.0f);
-  EXPECT_EQ(scene_.phaseChanges, 0);
+  EXPECT_EQ(Scene().phaseChanges, 0);
 }
 
 TEST_F(CheckpointTest, TheGoalStartsTheClearPhaseOnceAndInTheGameSceneOnly) {
   BuildCourse();
-  scene_.sceneId = kSceneTitle;
-  scene_.phase = kPhaseOpening;
+  Scene().sceneId = kSceneTitle;
+  Scene().phase = kPhaseOpening;
   PutBodyAt(D3DXVECTOR3(100.5f, 0, 0));
   slime_->size = 1.0f;  // another scene's slime counts its size
   Frame();
   EXPECT_TRUE(Goal()->state) << "reached on the title too";
   EXPECT_EQ(stage_->effects.size(), 100u);
-  EXPECT_EQ(scene_.phaseChanges, 0);
+  EXPECT_EQ(Scene().phaseChanges, 0);
 
   Build({"tri.x,100,0,0,1,1,1,0,0,0,CheckPoint,0,0,0,0",
          "tri.x,110,0,0,1,1,1,0,0,0,CheckPoint,0,0,0,2"});
-  scene_.sceneId = kSceneGame;
-  scene_.phase = kPhasePlay;
+  Scene().sceneId = kSceneGame;
+  Scene().phase = kPhasePlay;
   slime_->size = 0.01f;  // the player's body counts 1.0 whatever its size
   PutBodyAt(D3DXVECTOR3(110.5f, 0, 0));
   Frame();
   EXPECT_TRUE(At<MOS_CheckPoint>(1)->state);
-  EXPECT_EQ(scene_.phaseChanges, 0) << "number 2 is not the goal";
+  EXPECT_EQ(Scene().phaseChanges, 0) << "number 2 is not the goal";
   PutBodyAt(D3DXVECTOR3(101.9f, 0, 0));
   Frame();
   EXPECT_TRUE(At<MOS_CheckPoint>(0)->state);
-  EXPECT_EQ(scene_.phase, kPhaseClear);
-  EXPECT_EQ(scene_.phaseChanges, 1);
+  EXPECT_EQ(Scene().phase, kPhaseClear);
+  EXPECT_EQ(Scene().phaseChanges, 1);
   for (int frame = 0; frame < 20; ++frame) Frame();
-  EXPECT_EQ(scene_.phaseChanges, 1);
+  EXPECT_EQ(Scene().phaseChanges, 1);
 }
 
 TEST_F(CheckpointTest, TheClothWavesWithTheSceneClockWiderAtTheOuterEdge) {
@@ -148,7 +148,7 @@ TEST_F(CheckpointTest, TheClothWavesWithTheSceneClockWiderAtTheOuterEdge) {
   for (int frame = 0; frame < 200; ++frame) {
     Frame();
     EXPECT_EQ(checkpoint->wave[0], 0.0f);
-    const float t = float(scene_.frameCount - 1);
+    const float t = float(Scene().frameCount - 1);
     EXPECT_NEAR(checkpoint->wave[9], 0.5f * 0.02f * 9 * std::sin(0.5f / 9 * t), 1e-6f);
     widest = std::max(widest, std::fabs(checkpoint->wave[9]));
   }
@@ -159,7 +159,7 @@ TEST_F(CheckpointTest, TheClothWavesWithTheSceneClockWiderAtTheOuterEdge) {
   checkpoint->Update();
   EXPECT_FALSE(checkpoint->state);
   EXPECT_EQ(checkpoint->wave[9], 0.0f);
-  SetRunningScene(&scene_);
+  SetRunningScene(&Scene());
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class GateTest : public ObjectsTest {
               "  1; 3;0,1,2;;\n"
               "  MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 5; 0;0;0;; 0;0;0;; } }\n"
               "}\n");
-    scene_.phase = kPhaseClear;
+    Scene().phase = kPhaseClear;
   }
 
   static D3DXMATRIX TurnedY(const D3DXMATRIX& world, float degrees) {
@@ -46,8 +46,8 @@ TEST_F(GateTest, AGateNeverMovesInPhasesZeroAndOneNorBeforeTheGatesMayOpen) {
   MOS_Gate* gate = At<MOS_Gate>(0);
   const D3DXMATRIX closed = gate->world;
   for (int phase : {kPhaseOpening, kPhasePlay}) {
-    scene_.phase = phase;
-    scene_.gateMayOpen = true;
+    Scene().phase = phase;
+    Scene().gateMayOpen = true;
     for (int frame = 0; frame < 300; ++frame) {
       Frame();
       ASSERT_FALSE(SoundRequests::Played(kOpeningSound, 0));
@@ -56,12 +56,12 @@ TEST_F(GateTest, AGateNeverMovesInPhasesZeroAndOneNorBeforeTheGatesMayOpen) {
     EXPECT_EQ(gate->wobbleFrames, 30);
     stagetest::ExpectMatrixNear(gate->world, closed, 0.0f);
   }
-  scene_.phase = kPhaseClear;
-  scene_.gateMayOpen = false;
+  Scene().phase = kPhaseClear;
+  Scene().gateMayOpen = false;
   for (int frame = 0; frame < 300; ++frame) Frame();
   EXPECT_EQ(gate->turned, 0.0f);
-  EXPECT_FALSE(scene_.clearShown);
-  scene_.gateMayOpen = true;
+  EXPECT_FALSE(Scene().clearShown);
+  Scene().gateMayOpen = true;
   Frame();
   EXPECT_EQ(gate->turned, 0.5f);
 }
@@ -74,7 +74,7 @@ TEST_F(GateTest, ColumnOneOrMoreSwingsMinusHalfADegreeZeroOrLessPlusHalf) {
   const float expected[] = {-0.5f, -0.5f, 0.5f, 0.5f};
   std::vector<D3DXMATRIX> closed;
   for (int i = 0; i < 4; ++i) closed.push_back(At<MOS_Gate>(i)->world);
-  scene_.gateMayOpen = true;
+  Scene().gateMayOpen = true;
   stage_->Update();
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(At<MOS_Gate>(i)->turned, expected[i]) << i;
@@ -87,8 +87,8 @@ TEST_F(GateTest, SwingsFor180FramesThenWobbles30WithTheGateSoundEveryFive) {
   Build({"wall.x,3,0,4,1,1,1,0,0,0,Gate,0,0,0,1"});
   MOS_Gate* gate = At<MOS_Gate>(0);
   const D3DXMATRIX closed = gate->world;
-  scene_.gateMayOpen = true;
-  scene_.frameCount = 500;
+  Scene().gateMayOpen = true;
+  Scene().frameCount = 500;
   for (int frame = 1; frame <= 180; ++frame) {
     stage_->Update();
     ASSERT_TRUE(SoundRequests::Played(kOpeningSound, 0)) << frame;
@@ -103,7 +103,7 @@ TEST_F(GateTest, SwingsFor180FramesThenWobbles30WithTheGateSoundEveryFive) {
   std::vector<int> gateSoundAt;
   D3DXMATRIX world = gate->world;
   for (int wobble = 30; wobble >= 1; --wobble) {
-    const int clock = scene_.frameCount;
+    const int clock = Scene().frameCount;
     stage_->Update();
     EXPECT_TRUE(SoundRequests::Stopped(kOpeningSound));
     EXPECT_FALSE(SoundRequests::Played(kOpeningSound, 0));
@@ -111,14 +111,14 @@ TEST_F(GateTest, SwingsFor180FramesThenWobbles30WithTheGateSoundEveryFive) {
     world = TurnedY(world, float(wobble) / 10.0f * std::sin(0.5f * float(clock)));
     stagetest::ExpectMatrixNear(gate->world, world, 1e-4f);
     EXPECT_EQ(gate->wobbleFrames, wobble - 1);
-    EXPECT_FALSE(scene_.clearShown);
+    EXPECT_FALSE(Scene().clearShown);
     EndFrame();
   }
   EXPECT_EQ(gateSoundAt, (std::vector<int>{30, 25, 20, 15, 10, 5}));
   EXPECT_FLOAT_EQ(gate->turned, -90.0f) << "the wobble is not counted as swing";
 
   stage_->Update();
-  EXPECT_TRUE(scene_.clearShown);
+  EXPECT_TRUE(Scene().clearShown);
   EXPECT_TRUE(SoundRequests::Played(kClearSound, 1));
   stagetest::ExpectMatrixNear(gate->world, world, 0.0f);
 }
@@ -126,7 +126,7 @@ TEST_F(GateTest, SwingsFor180FramesThenWobbles30WithTheGateSoundEveryFive) {
 TEST_F(GateTest, WithTwoWingsTheClearPictureIsShownAndItsSoundPlayedOnce) {
   Build({"wall.x,-2,0,0,1,1,1,0,0,0,Gate,0,0,0,1",
          "wall.x,2,0,0,1,1,1,0,0,0,Gate,0,0,0,0"});
-  scene_.gateMayOpen = true;
+  Scene().gateMayOpen = true;
   int clearSounds = 0;
   for (int frame = 0; frame < 400; ++frame) {
     stage_->Update();
@@ -134,7 +134,7 @@ TEST_F(GateTest, WithTwoWingsTheClearPictureIsShownAndItsSoundPlayedOnce) {
     EndFrame();
   }
   EXPECT_EQ(clearSounds, 1);
-  EXPECT_EQ(scene_.clearShownCalls, 1);
+  EXPECT_EQ(Scene().clearShownCalls, 1);
   EXPECT_TRUE(At<MOS_Gate>(0)->Open());
   EXPECT_TRUE(At<MOS_Gate>(1)->Open());
 }
@@ -145,7 +145,7 @@ TEST_F(GateTest, TheFaceNormalsKeepTheClosedOrientationWhileOpen) {
   ASSERT_EQ(gate->faceNormals.size(), 1u);
   const D3DXVECTOR3 closed = gate->faceNormals[0];
   EXPECT_NEAR(closed.z, -1.0f, 1e-6f);
-  scene_.gateMayOpen = true;
+  Scene().gateMayOpen = true;
   for (int frame = 0; frame < 250; ++frame) Frame();
   ASSERT_TRUE(gate->Open());
   EXPECT_LT(std::fabs(gate->world._11), 0.5f) << "the wing has turned by about 90 degrees";

@@ -28,9 +28,8 @@ class ObjectsTest : public stagetest::StageTest {
     sounds_ = std::make_unique<glomp::test::SoundRequests>();
   }
   void TearDown() override {
-    stagetest::Scene().stage = nullptr;
-    scene_.stage = nullptr;
-    scene_.slime = nullptr;
+    Scene().stage = nullptr;
+    Scene().slime = nullptr;
     slime_.reset();
     stage_.reset();
     sounds_.reset();
@@ -40,8 +39,7 @@ class ObjectsTest : public stagetest::StageTest {
   void Build(const std::vector<std::string>& rows) {
     stage_.reset(MakeStage(rows));
     ASSERT_EQ(stage_->objects->Objects().size(), rows.size());
-    stagetest::Scene().stage = stage_.get();
-    scene_.stage = stage_.get();
+    Scene().stage = stage_.get();
   }
 
   template <typename Object>
@@ -53,7 +51,7 @@ class ObjectsTest : public stagetest::StageTest {
   void PutBodyAt(const D3DXVECTOR3& point) {
     if (!slime_) {
       slime_ = std::make_unique<CSlime>();
-      scene_.slime = slime_.get();
+      Scene().slime = slime_.get();
     }
     ASSERT_FALSE(slime_->meshObject.nodes.empty()) << "the slime model did not load";
     D3DXMATRIX& body = slime_->meshObject.nodes[0]->combinedMatrix;
@@ -70,10 +68,11 @@ class ObjectsTest : public stagetest::StageTest {
   }
   void EndFrame() {
     glomp::test::SoundRequests::EndFrame();
-    ++scene_.frameCount;
+    ++Scene().frameCount;
   }
 
-  FakeScene scene_;
+  // The fake game scene of the stage fixture (in play at first).
+  static FakeScene& Scene() { return stagetest::Scene(); }
   std::unique_ptr<CStage> stage_;
   std::unique_ptr<CSlime> slime_;
   std::unique_ptr<glomp::test::SoundRequests> sounds_;

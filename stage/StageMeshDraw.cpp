@@ -1,4 +1,4 @@
-#include "stage/StageLinks.h"
+#include "stage/StageMeshDraw.h"
 
 #include <atomic>
 
@@ -8,8 +8,6 @@
 #include "render/ToonShader.h"
 
 namespace {
-
-std::atomic<StageSceneSource> sceneSource{nullptr};
 
 // The game's draws: "mW" = world on the effect, then its static-mesh draw.
 void DrawWithToonEffect(CStaticMesh* model, const D3DXMATRIX& world) {
@@ -28,15 +26,6 @@ std::atomic<StageMeshDraw> litDraw{DrawWithToonEffect};
 std::atomic<StageMeshDraw> shadowDraw{DrawIntoShadowMap};
 
 }  // namespace
-
-void SetStageSceneSource(StageSceneSource source) {
-  sceneSource.store(source, std::memory_order_release);
-}
-
-StageSceneView CurrentStageScene() {
-  const StageSceneSource source = sceneSource.load(std::memory_order_acquire);
-  return source ? source() : StageSceneView{};
-}
 
 void SetStageMeshDrawing(const StageMeshDrawing& drawing) {
   litDraw.store(drawing.lit ? drawing.lit : DrawWithToonEffect);
