@@ -64,11 +64,9 @@ void FlagPole::BurstIntoSparks() const {
 }
 
 void FlagPole::WaveCloth() {
-  const RunningScene* scene = CurrentScene();
-  const int frame = scene ? scene->FrameCount() : 0;
   for (int i = 1; i < 10; ++i) {
     const float strip = static_cast<float>(i);
-    wave[i] = Wave(pulse * 0.02f * strip, pulse / strip, frame);
+    wave[i] = Wave(pulse * 0.02f * strip, pulse / strip, -1);
   }
 }
 

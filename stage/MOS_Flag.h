@@ -3,34 +3,17 @@
 // bursts into 100 sparks and waves the cloth hard; once the waving has calmed
 // down (about 110 frames) the flag can be touched again.
 #pragma once
-#include "stage/MapObjectStruct.h"
+#include "stage/FlagPole.h"
 
-class CPolygon;
-class CTexture;
-
-class MOS_Flag : public MapObjectStruct {
+class MOS_Flag : public FlagPole {
  public:
   MOS_Flag(CStaticMesh* model, const D3DXMATRIX& world, const std::string& kindText);
 
   // The touch by the scene's slime (not while fading towards a scene change),
-  // the cloth's wave, and the calming of the pulse.
+  // the cloth's wave, and the calming of the pulse, which re-arms the flag.
   void Update() override;
   // The cloth's nine strips turned with the camera's yaw, then the pole.
   void Draw() override;
 
-  // Strip k of the cloth (0..8) on the current picture, with this frame's wave.
-  void BuildClothStrip(int k, CPolygon* strip) const;
-
-  float radius;
-  CTexture* reachedTexture;
-  CTexture* waitingTexture;
-  CTexture* currentTexture;
-  float wave[10];
-  float pulse;
   float colour[4];  // cloth tint (r, g, b, a)
-
- private:
-  // Whether the scene's slime has its body point within reach; its colour then.
-  bool SlimeTouches(D3DXCOLOR* slimeColour) const;
-  void WaveCloth();
 };

@@ -25,6 +25,16 @@ void Play(int id, int mode) {
 
 }  // namespace
 
+MOS_Gate::MOS_Gate(CStaticMesh* model, const D3DXMATRIX& world, const std::string& kindText,
+                   int direction)
+    : MapObjectStruct(model, world, kindText, WithoutFaceNormals{}),
+      reverse(direction > 0),
+      turned(0.0f),
+      wobbleFrames(30) {
+  // Built once, closed: the slime collides with the closed wing's faces.
+  BuildFaceNormals();
+}
+
 void MOS_Gate::Turn(float degrees) {
   D3DXMATRIX turn;
   D3DXMatrixRotationY(&turn, degrees * kDegreesToRadians);
@@ -46,7 +56,7 @@ void MOS_Gate::Update() {
     if (wobbleFrames % kFramesPerGateSound == 0) Play(kGateSound, kOverlap);
     // The wobble's turns add up, with an amplitude shrinking from 3 degrees to 0.1.
     const float amplitude = static_cast<float>(wobbleFrames) / 10.0f;
-    Turn(Wave(amplitude, kWobbleRate, scene->FrameCount()));
+    Turn(Wave(amplitude, kWobbleRate, -1));
     --wobbleFrames;
   } else if (!scene->ClearMessageShown()) {
     // The first wing to finish shows the clear picture; the others find it shown.
