@@ -146,7 +146,7 @@ void CClearMessage::Update() {
   }
   if (message_support::SceneFrame() % kFramesPerCell == 0) ++cell;
   cell %= kCellCount;
-  alpha = 255 - static_cast<int>(std::fabs(Wave(255.0f, kBlinkRate, message_support::SceneFrame())));
+  alpha = 255 - static_cast<int>(std::fabs(Wave(255.0f, kBlinkRate, -1)));
   // Held counts too: the player may keep Enter down from the gates on.
   if (message_support::EnterDown()) {
     if (RunningScene* scene = CurrentScene()) scene->ChangeScene(kSceneTitle);

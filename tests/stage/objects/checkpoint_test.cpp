@@ -162,5 +162,35 @@ TEST_F(CheckpointTest, TheClothWavesWithTheSceneClockWiderAtTheOuterEdge) {
   SetRunningScene(&Scene());
 }
 
+int litDraws = 0;
+int shadowDraws = 0;
+D3DXMATRIX lastWorld;
+
+TEST_F(CheckpointTest, ThePoleIsDrawnLitAndIntoTheShadowMapBesideItsCloth) {
+  Build({"tri.x,4,5,6,1,1,1,0,0,0,CheckPoint,0,0,0,1"});
+  litDraws = shadowDraws = 0;
+  SetStageMeshDrawing({[](CStaticMesh*, const D3DXMATRIX& world) {
+                         ++litDraws;
+                         lastWorld = world;
+                       },
+                       [](CStaticMesh*, const D3DXMATRIX& world) {
+                         ++shadowDraws;
+                         lastWorld = world;
+                       }});
+  MOS_CheckPoint* checkpoint = At<MOS_CheckPoint>(0);
+  // Without the toon effect the cloth draws nothing; the pole still goes out,
+  // and the cull mode is back to counter-clockwise.
+  checkpoint->Draw();
+  EXPECT_EQ(litDraws, 1);
+  EXPECT_EQ(lastWorld._42, 5.0f);
+  DWORD cull = 0;
+  device_->GetRenderState(D3DRS_CULLMODE, &cull);
+  EXPECT_EQ(cull, DWORD(D3DCULL_CCW));
+  checkpoint->DrawShadow();
+  EXPECT_EQ(shadowDraws, 1);
+  stage_->objects->DrawOpaque();
+  EXPECT_EQ(litDraws, 2) << "a checkpoint is opaque, not water";
+}
+
 }  // namespace
 }  // namespace objects_test
