@@ -27,6 +27,9 @@ constexpr float kStartCameraReturnSpeed = 0.021f;
 
 SGame::SGame() : player(nullptr), startMessage(nullptr), clearMessage(nullptr), phase(0) {
   player = new Player();
+  // The scene is built before it runs, so the player cannot ask it for the
+  // colour yet: the manager's pick is handed over here.
+  player->colour = PlayerColour();
   stage = new CStage(STAGE_FILE_GAME);
   startMessage = new CStartMessage();
   clearMessage = new CClearMessage();
