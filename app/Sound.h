@@ -37,6 +37,7 @@ class CSound {
 
   int Id() const { return id; }
   int Request() const { return request; }
+  int Mode() const { return mode; }  // play mode of the last play request
   bool IsLoaded() const { return buffer != nullptr; }
   bool IsPlaying() const;      // the sound's own buffer, not its duplicates
   DWORD PlayPosition() const;  // byte position of the sound's own buffer

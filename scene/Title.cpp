@@ -6,7 +6,7 @@
 #include "app/SoundManager.h"
 #include "camera/Camera.h"
 #include "chara/TitleSlime.h"
-#include "scene/PulsingPicture.h"
+#include "render/PulsingPicture.h"
 #include "scene/SceneManager.h"
 #include "stage/MapObjectList.h"
 #include "stage/Stage.h"

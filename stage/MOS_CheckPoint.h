@@ -1,24 +1,25 @@
-// A checkpoint: a flag pole whose cloth waves beside it. Touching it marks it
-// reached for good and releases the moving blocks of its number; number 0 is
-// the goal. Not solid, so it has no face normals.
-//
-// What is here is the checkpoint as the stage file builds it. Reaching it and
-// drawing the cloth need the characters and the game scene and arrive with them;
-// until then a checkpoint stays unreached and draws its pole only.
+// A checkpoint: a flag pole whose cloth waves beside it. When the slime's body
+// comes within reach it is reached for good: the cloth takes the reached
+// picture and the player's colour, it bursts into 100 sparks, and its number
+// takes effect — the moving blocks of that number start (they look for it),
+// and number 0, the goal, starts the game scene's clear phase. Not solid.
 #pragma once
-#include "stage/MapObjectStruct.h"
+#include "stage/FlagPole.h"
 
-class CTexture;
-
-class MOS_CheckPoint : public MapObjectStruct {
+class MOS_CheckPoint : public FlagPole {
  public:
   MOS_CheckPoint(CStaticMesh* model, const D3DXMATRIX& world, const std::string& kindText,
                  int number);
 
-  float radius;  // the reach: the x scale of the stage row
-  CTexture* reachedTexture;
-  CTexture* waitingTexture;
-  CTexture* currentTexture;
-  float wave[10];  // depth offset of the cloth at its ten vertical edges
-  float pulse;     // strength of the waving; 0.5 at rest
+  // The touch (not while fading towards a scene change), the picture, the
+  // cloth's wave and the calming of the pulse.
+  void Update() override;
+  // The cloth turned with the camera's yaw, tinted by the player's colour once
+  // reached, then the pole.
+  void Draw() override;
+  // The pole, then the unturned cloth.
+  void DrawShadow() override;
+
+  // The goal: reaching it in the game scene starts the clear phase.
+  bool IsGoal() const { return number == 0; }
 };

@@ -1,7 +1,5 @@
-// Construction of the stage objects whose behaviour comes with the characters
-// and the game scene: checkpoints, flags and gates.
+// Construction of the title flag and of the gates.
 #include "render/ResourceCache.h"
-#include "stage/MOS_CheckPoint.h"
 #include "stage/MOS_Flag.h"
 #include "stage/MOS_Gate.h"
 
@@ -20,19 +18,6 @@ constexpr char kReachedFlagPicture[] = "data/texture/flag2.png";
 constexpr char kWaitingFlagPicture[] = "data/texture/flag.png";
 
 }  // namespace
-
-MOS_CheckPoint::MOS_CheckPoint(CStaticMesh* model, const D3DXMATRIX& world,
-                               const std::string& kindText, int number)
-    : MapObjectStruct(model, world, kindText, WithoutFaceNormals{}),
-      radius(FirstRowLength(world)),
-      reachedTexture(CachedTexture(kReachedFlagPicture)),
-      waitingTexture(CachedTexture(kWaitingFlagPicture)),
-      currentTexture(waitingTexture),
-      wave{},
-      pulse(0.5f) {
-  this->number = number;
-  state = false;
-}
 
 MOS_Flag::MOS_Flag(CStaticMesh* model, const D3DXMATRIX& world, const std::string& kindText)
     : MapObjectStruct(model, world, kindText, WithoutFaceNormals{}),

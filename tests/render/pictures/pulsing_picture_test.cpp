@@ -6,7 +6,7 @@
 
 #include "common/Helpers.h"
 #include "render/Texture.h"
-#include "scene/PulsingPicture.h"
+#include "render/PulsingPicture.h"
 #include "support/fake_scene.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "scene/PulsingPicture.h"
+#include "render/PulsingPicture.h"
 
 #include "app/GraphicsDevice.h"
 #include "common/Helpers.h"

@@ -1,5 +1,5 @@
 // A picture that stretches up and down about a horizontal line with the scene's
-// pulse: the title's "press enter" request.
+// pulse: the "press enter" request of the title and of the start band.
 #pragma once
 #include <d3dx9math.h>
 
