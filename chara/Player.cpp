@@ -97,6 +97,17 @@ void Player::Reset() {
   clearCount = 0;
 }
 
+void Player::ReturnTo(const D3DXVECTOR3& spot) {
+  const D3DXVECTOR3 facing = angles;
+  const D3DXCOLOR bodyColour = colour;
+  CSlime::Reset();  // the body at rest, the turn in world kept
+  angles = facing;
+  colour = bodyColour;
+  PlaceAt(spot);
+  lastPosition = spot;
+  effects.Clear();
+}
+
 void Player::Update() {
   RideObject();
   Turn();

@@ -32,6 +32,9 @@ class Player : public CSlime {
   void ClearStep();
   // Rings while walking and sliding, on landing, trails in the air.
   void SpawnEffects();
+  // Back after a fall: standing at `spot` (a surface's height minus the 0.5 a
+  // landed slime sinks), at rest, keeping its facing and its clear state.
+  void ReturnTo(const D3DXVECTOR3& spot);
   // Drawn after the body by the game scene.
   void DrawEffects();
 

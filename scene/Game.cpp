@@ -25,7 +25,15 @@ constexpr float kStartCameraReturnSpeed = 0.021f;
 
 }  // namespace
 
-SGame::SGame() : player(nullptr), startMessage(nullptr), clearMessage(nullptr), phase(0) {
+SGame::SGame()
+    : player(nullptr),
+      startMessage(nullptr),
+      clearMessage(nullptr),
+      phase(0),
+      fallOutHeight(0),
+      returnSpot(Player::kStart),
+      returnFade(0),
+      returns(0) {
   player = new Player();
   // The scene is built before it runs, so the player cannot ask it for the
   // colour yet: the manager's pick is handed over here.
@@ -35,6 +43,8 @@ SGame::SGame() : player(nullptr), startMessage(nullptr), clearMessage(nullptr), 
   clearMessage = new CClearMessage();
   camera = new StartCamera();
   phase = kPhaseOpening;
+  fallOutHeight = stage->objects->LowestSurface() - kFallOutDepth;
+  reached.assign(stage->objects->Objects().size(), false);
   if (g_soundManager) g_soundManager->Play(kGameMusic, kRestart);
 }
 
@@ -77,6 +87,8 @@ void SGame::Update() {
   if (g_keyboard && g_keyboard->state[kEscapeSlot] == KEY_PRESSED) ChangeScene(kSceneTitle);
   stage->Update();
   player->Update();
+  FollowCheckpoints();
+  ReturnFallenPlayer();
   startMessage->Update();
   clearMessage->Update();
   camera->Update();
@@ -124,6 +136,52 @@ void SGame::Draw3D() {
 void SGame::Draw2D() {
   startMessage->Draw();
   clearMessage->Draw();
+  if (returnFade > 0 && g_sceneManager && g_sceneManager->fadeTexture) {
+    // A short white flash after a fall, drawn like the scene manager's fade.
+    const int alpha = 255 * returnFade / kReturnFadeFrames;
+    CGraphicsDevice::GetInstance().DrawTexture(g_sceneManager->fadeTexture,
+                                               (D3DCOLOR(alpha) << 24) | 0xFFFFFF,
+                                               &g_sceneManager->fadeTransform);
+  }
+}
+
+void SGame::FollowCheckpoints() {
+  const std::vector<MapObjectStruct*> objects = stage->objects->Objects();
+  for (size_t i = 0; i < objects.size() && i < reached.size(); ++i) {
+    const MapObjectStruct* object = objects[i];
+    if (object->kind != MAP_OBJECT_CHECKPOINT || !object->state || reached[i]) continue;
+    reached[i] = true;
+    returnSpot = StandingSpotBelow(D3DXVECTOR3(object->world._41, object->world._42,
+                                               object->world._43));
+  }
+}
+
+void SGame::ReturnFallenPlayer() {
+  if (returnFade > 0) --returnFade;
+  if (phase != kPhasePlay || player->position.y >= fallOutHeight) return;
+  player->ReturnTo(returnSpot);
+  delete camera;  // a fresh game camera behind the player
+  camera = new GameCamera();
+  camera->Update();
+  returnFade = kReturnFadeFrames;
+  ++returns;
+}
+
+D3DXVECTOR3 SGame::StandingSpotBelow(const D3DXVECTOR3& point) const {
+  // A checkpoint stands on its ledge: look for the surface from a little above it.
+  const D3DXVECTOR3 origin = point + D3DXVECTOR3(0, 5.0f, 0);
+  const D3DXVECTOR3 down(0, -1, 0);
+  const MapObjectList& objects = *stage->objects;
+  float nearest = -1;
+  for (int candidate : objects.NearbyObjects(origin, CSlime::kNearbyRadius)) {
+    float distance = 0;
+    if (objects.RayTest(candidate, origin, down, &distance, nullptr) &&
+        (nearest < 0 || distance < nearest)) {
+      nearest = distance;
+    }
+  }
+  if (nearest < 0) return point;
+  return D3DXVECTOR3(point.x, origin.y - nearest - 0.5f, point.z);
 }
 
 CSlime* SGame::Slime() const { return player; }

@@ -3,6 +3,8 @@
 // the camera of the current phase: the opening fly-over (start camera), play
 // (game camera) and the clear sequence (clear camera).
 #pragma once
+#include <vector>
+
 #include "scene/Scene.h"
 
 class Player;
@@ -43,8 +45,27 @@ class SGame : public CScene {
   bool ClearMessageShown() const override;
   void ShowClearMessage() override;
 
+  // A player that has fallen this far below the stage's lowest surface comes
+  // back at the last checkpoint it reached (the start pad before any).
+  static constexpr float kFallOutDepth = 30.0f;
+  static constexpr int kReturnFadeFrames = 20;
+
   Player* player;               // owned
   CStartMessage* startMessage;  // owned
   CClearMessage* clearMessage;  // owned
   int phase;                    // 0 opening, 1 play, 2 clear
+
+  // Falling off and coming back.
+  float fallOutHeight;        // below it the player has left the stage
+  D3DXVECTOR3 returnSpot;     // where a fallen player stands again
+  std::vector<bool> reached;  // which checkpoints were reached, in stage order
+  int returnFade;             // frames of the white flash left after a return
+  int returns;                // how often the player came back (the replay log reads it)
+
+ private:
+  // The last checkpoint reached becomes the place to come back to.
+  void FollowCheckpoints();
+  void ReturnFallenPlayer();
+  // Where a slime put down at `point` stands: on the surface below it.
+  D3DXVECTOR3 StandingSpotBelow(const D3DXVECTOR3& point) const;
 };

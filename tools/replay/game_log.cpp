@@ -71,6 +71,15 @@ void WritePhase(std::ostream& out) {
   }
 }
 
+void WriteFallReturns(std::ostream& out) {
+  const SGame* game = RunningGame();
+  if (game) {
+    out << game->returns;
+  } else {
+    out << "null";
+  }
+}
+
 void WritePlayer(std::ostream& out) {
   const SGame* game = RunningGame();
   const Player* player = game ? game->player : nullptr;

@@ -11,6 +11,8 @@ void WriteBones(std::ostream& out, const CSlime& slime);
 
 void WritePhase(std::ostream& out);
 void WritePlayer(std::ostream& out);
+// How often a fallen player came back in this game.
+void WriteFallReturns(std::ostream& out);
 void WriteStartMessage(std::ostream& out);
 void WriteClearMessage(std::ostream& out);
 void WriteClearCamera(std::ostream& out);

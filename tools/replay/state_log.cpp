@@ -129,6 +129,7 @@ constexpr Field kFrameFields[] = {
     {"camera", CameraTranslation},
     {"phase", GameField<WritePhase>},
     {"player", GameField<WritePlayer>},
+    {"fall_returns", GameField<WriteFallReturns>},
     {"start_message", GameField<WriteStartMessage>},
     {"clear_message", GameField<WriteClearMessage>},
     {"clear_camera", GameField<WriteClearCamera>},
