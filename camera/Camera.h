@@ -20,6 +20,10 @@ class CCamera {
   // and that is what the device gets.
   void SetView(D3DXMATRIX* view, IDirect3DDevice9* device);
 
+  // translation(place) × rotationX(pitch) × rotationY(yaw), angles in radians:
+  // the fixed poses of the start and clear cameras.
+  static D3DXMATRIX Pose(const D3DXVECTOR3& place, float pitch, float yaw);
+
   // Degrees to radians with the single-precision factor the game uses throughout.
   static constexpr float kDegreesToRadians = 0.017453292f;
 

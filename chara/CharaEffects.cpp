@@ -246,6 +246,21 @@ void CharaEffects::Draw() {
   DrawTint(device);
 }
 
+void CharaEffects::DrawOverScene() {
+  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
+  IDirect3DDevice9* device = graphics.device;
+  if (!device) return;
+  CToonShader& toon = CApplication::GetInstance().toonShader;
+  device->SetRenderTarget(2, nullptr);
+  if (ID3DXEffect* effect = toon.GetEffect()) {
+    effect->SetTexture("DepthTex", toon.GetTargetC()->GetTexture());
+  }
+  graphics.Begin2D();
+  device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  Draw();
+  graphics.End2D();
+}
+
 void CharaEffects::DrawTrails(IDirect3DDevice9* device) {
   device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);

@@ -61,6 +61,10 @@ class CharaEffects {
   void Update();
   // Inside the 3D pass, in the flat-drawing state with depth testing on.
   void Draw();
+  // Draw as a slime draws its effects after its body: over the frame's colour
+  // and normal targets only (target 2 unbound), reading the scene's depth
+  // ("DepthTex"), in the flat-drawing state with depth testing on.
+  void DrawOverScene();
   void Clear();
 
   std::list<TrailParticle*> trails;  // owned, oldest first

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "common/Helpers.h"
 #include "render/ResourceCache.h"
@@ -276,4 +278,10 @@ void CSlime::UpdateBones() {
   }
   meshObject.Update(world);
   CollideBones(core);
+}
+
+bool CSlime::FootstepDue() {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", Wave(0.05f, 0.1f) + 0.2f);
+  return std::atof(text) == 0.25;
 }

@@ -81,6 +81,9 @@ class CSlime : public CharaBase {
   void CollideCeiling();
   void CollideBones(BoneNode* core);
 
+  // Whether a footstep falls on this frame: the scene's pulse 0.2 + Wave(0.05, 0.1),
+  // printed with two decimals, reads 0.25 (a few frames about every 63).
+  static bool FootstepDue();
   // The core node, or null when the model has no bone named "核".
   BoneNode* FindCore() const;
   static std::string NameOf(const BoneNode* node);

@@ -38,13 +38,6 @@ void RequestSound(int id, int mode) {
   if (g_soundManager) g_soundManager->Play(id, mode);
 }
 
-// The footstep falls on the frames where the pulse, printed with two decimals,
-// reads 0.25.
-bool FootstepDue() {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", Wave(0.05f, 0.1f) + 0.2f);
-  return std::atof(text) == 0.25;
-}
 
 }  // namespace
 
@@ -102,7 +95,7 @@ void TitleSlime::Hop() {
     onGround = false;
     RequestSound(kJumpSound, kRestart);
   }
-  if (onGround && FootstepDue()) RequestSound(kWalkSound, kFromStart);
+  if (onGround && CSlime::FootstepDue()) RequestSound(kWalkSound, kFromStart);
 }
 
 bool TitleSlime::FloorAhead() const {
@@ -161,19 +154,7 @@ D3DXCOLOR TitleSlime::HueColour(int h) {
 
 void TitleSlime::Draw() {
   CSlime::Draw();
-  // The trails as the player draws its effects: over the frame's colour and
-  // normal targets only, reading the scene's depth.
-  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
-  IDirect3DDevice9* device = graphics.device;
-  if (!device) return;
-  CToonShader& toon = CApplication::GetInstance().toonShader;
-  device->SetRenderTarget(2, nullptr);
-  if (ID3DXEffect* effect = toon.GetEffect()) {
-    effect->SetTexture("DepthTex", toon.GetTargetC()->GetTexture());
-  }
-  graphics.Begin2D();
-  device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-  effects.Draw();
-  graphics.End2D();
+  // The trails as the player draws its effects.
+  effects.DrawOverScene();
 }
 

@@ -11,6 +11,7 @@
 #include "app/SoundManager.h"
 #include "render/ResourceCache.h"
 #include "render/Texture.h"
+#include "scene/Game.h"
 #include "scene/LoadFlag.h"
 #include "scene/Result.h"
 #include "scene/Scene.h"
@@ -30,9 +31,7 @@ constexpr D3DCOLOR kWhiteRgb = 0x00FFFFFF;
 CScene* BuildScene(int id) {
   switch (id) {
     case SCENE_TITLE: return new STitle();
-    // Until the game scene exists, the result scene is built in its place, so
-    // that Enter and Space on the title lead somewhere.
-    case SCENE_GAME: return new SResult();
+    case SCENE_GAME: return new SGame();
     case SCENE_RESULT: return new SResult();
     default: return nullptr;
   }

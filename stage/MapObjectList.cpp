@@ -1,5 +1,6 @@
 #include "stage/MapObjectList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -202,6 +203,32 @@ bool MapObjectList::RayTest(int index, const D3DXVECTOR3& origin, const D3DXVECT
   // the mesh's space with; such a flat object is not hit.
   if (D3DXMatrixDeterminant(&object->world) == 0.0f) return false;
   return IntersectMesh(object->model, object->world, origin, direction, distance, faceIndex);
+}
+
+float MapObjectList::LowestSurface() const {
+  float lowest = std::numeric_limits<float>::max();
+  for (const MapObjectStruct* object : objects) {
+    const bool solid = object->kind == MAP_OBJECT_MAP || object->kind == MAP_OBJECT_MOVE ||
+                       object->kind == MAP_OBJECT_GATE;
+    ID3DXMesh* mesh = object->model ? object->model->mesh : nullptr;
+    if (!solid || !mesh) continue;
+    const DWORD count = mesh->GetNumVertices();
+    const DWORD stride = mesh->GetNumBytesPerVertex();
+    void* data = nullptr;
+    if (stride < sizeof(D3DXVECTOR3) || FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data)) ||
+        !data) {
+      continue;
+    }
+    const auto* bytes = static_cast<const BYTE*>(data);
+    for (DWORD v = 0; v < count; ++v) {
+      D3DXVECTOR3 placed;
+      D3DXVec3TransformCoord(&placed, reinterpret_cast<const D3DXVECTOR3*>(bytes + v * stride),
+                             &object->world);
+      lowest = std::min(lowest, placed.y);
+    }
+    mesh->UnlockVertexBuffer();
+  }
+  return lowest == std::numeric_limits<float>::max() ? 0.0f : lowest;
 }
 
 float MapObjectList::FaceAlpha(int index, DWORD faceIndex) const {

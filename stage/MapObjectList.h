@@ -45,6 +45,9 @@ class MapObjectList {
                float* distance, DWORD* faceIndex) const;
   // Diffuse alpha of the material that face `faceIndex` of object `index` uses.
   float FaceAlpha(int index, DWORD faceIndex) const;
+  // The lowest world height of any solid object (scenery, moving blocks, gates);
+  // 0 for a stage without any.
+  float LowestSurface() const;
 
  private:
   void HandleRow(const std::string& line);

@@ -1,5 +1,7 @@
 #include "state_log.h"
 
+#include "game_log.h"
+
 #include <cstdio>
 #include <sstream>
 
@@ -96,6 +98,11 @@ void CameraTranslation(std::ostream& out, const FrameFacts&) {
   Vector3(out, D3DXVECTOR3(world._41, world._42, world._43));
 }
 
+template <void (*Write)(std::ostream&)>
+void GameField(std::ostream& out, const FrameFacts&) {
+  Write(out);
+}
+
 void QuitRequested(std::ostream& out, const FrameFacts&) {
   out << (CApplication::GetInstance().quitRequested ? "true" : "false");
 }
@@ -120,6 +127,14 @@ constexpr Field kFrameFields[] = {
     {"loading_frames", LoadingFrames},
     {"title_slime", TitleSlimeState},
     {"camera", CameraTranslation},
+    {"phase", GameField<WritePhase>},
+    {"player", GameField<WritePlayer>},
+    {"fall_returns", GameField<WriteFallReturns>},
+    {"start_message", GameField<WriteStartMessage>},
+    {"clear_message", GameField<WriteClearMessage>},
+    {"clear_camera", GameField<WriteClearCamera>},
+    {"checkpoints", GameField<WriteCheckpoints>},
+    {"gates", GameField<WriteGates>},
     {"quit_requested", QuitRequested},
 };
 
