@@ -16,9 +16,10 @@
 namespace {
 
 constexpr int kFrames = 40;
-// Names the fuzzer invents each stay in the cache as an empty model; past this
-// many the cache starts afresh, so memory stays bounded over millions of inputs.
-constexpr std::size_t kCacheRefresh = 512;
+// Names the fuzzer invents each stay in the cache as an empty model; after this
+// many inputs the cache starts afresh (and loads the real models again, which
+// takes seconds), so memory stays bounded over millions of inputs.
+constexpr std::size_t kCacheRefresh = 4096;
 
 StageSceneView g_scene;
 StageSceneView SceneView() { return g_scene; }

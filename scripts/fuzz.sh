@@ -48,12 +48,23 @@ seed_files() {
   local data=$run_dir/data
   case "$1" in
     xfile) find "$data/model" -name '*.x' -size -256k ;;
-    texture) find "$data" \( -iname '*.png' -o -iname '*.dds' \) -size -256k ;;
+    # Small pictures: a 2048 x 1024 one takes seconds under the sanitizers.
+    texture) find "$data" -iname '*.png' -size -64k; find "$data" -iname '*.dds' ;;
     icon) find "$data/icon" -iname '*.ico' ;;
     # Short effects only: long music tracks make every execution slow.
     wave) find "$data/sound" -iname '*.wav' -size -64k ;;
     stage) find "$data/csv" -name '*.csv' ;;
     effect) find "$run_dir/Shader" -name '*.fx' ;;
+  esac
+}
+
+# Seconds one input may take: the stage loads the game's real models (all of them
+# again whenever the target starts its model cache afresh), pictures may be large.
+input_timeout() {
+  case "$1" in
+    stage) echo 30 ;;
+    texture) echo 15 ;;
+    *) echo 5 ;;
   esac
 }
 
@@ -69,10 +80,10 @@ for target in "${targets[@]}"; do
   dict=()
   [ -f "$root/fuzz/$target.dict" ] && dict=(-dict="$root/fuzz/$target.dict")
   echo "fuzz: $target (${limit[*]}, $(ls "$corpus" | wc -l) inputs in the corpus)"
-  # 5 s per input is a hang; 1 GB in one allocation is an allocation the input claimed
-  # rather than carried (the largest picture the device takes is 8192 x 8192).
+  # Longer than input_timeout is a hang; 1 GB in one allocation is an allocation the
+  # input claimed rather than carried (the largest picture the device takes is 8192 x 8192).
   if ! (cd "$run_dir" && nice -n 10 "$build/fuzz_$target" "${limit[@]}" "${dict[@]}" \
-          -timeout=5 -rss_limit_mb=3072 -malloc_limit_mb=1024 -print_final_stats=1 \
+          -timeout="$(input_timeout "$target")" -rss_limit_mb=3072 -malloc_limit_mb=1024 -print_final_stats=1 \
           -artifact_prefix="$findings/" "$corpus" 2>"$build/fuzz_$target.log"); then
     echo "fuzz: $target FOUND something: see $build/fuzz_$target.log and $findings/" >&2
     tail -40 "$build/fuzz_$target.log" >&2
