@@ -343,7 +343,13 @@ int main(int argc, char** argv) {
   glomp::UseMemorySoundDevice(true);
   Player player(options);
   headless::SetFrameHook([&player](int frame) { player.OnFrameStart(frame); });
-  WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
+  {
+    // The stage loader's echo of every row, at each scene build, is not the soak's output.
+    std::ofstream nowhere("/dev/null");
+    std::streambuf* const console = std::cout.rdbuf(nowhere.rdbuf());
+    WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
+    std::cout.rdbuf(console);
+  }
   headless::SetFrameHook(nullptr);
   if (!options.csv.empty()) WriteCsv(options.csv, player.samples());
   for (const Sample& s : player.samples()) {
