@@ -30,6 +30,12 @@ inline std::filesystem::path EnterScratchFolder(const char* target) {
   fs::remove_all(folder, ignored);
   fs::create_directories(folder);
   fs::current_path(folder);
+  static fs::path made;
+  made = folder;
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(made, ignored);
+  });
   return folder;
 }
 
