@@ -12,7 +12,12 @@ import tempfile
 
 ENTER = 10
 GAME_MUSIC, BUTTON_SOUND, GATE_SOUND = 1, 3, 9
-PLAY, STOP = 0, 1
+
+
+def playing(frame, sound):
+    # A frame's line is written after the sound manager has carried out its
+    # requests, so a sound asked for in that frame is playing in it.
+    return frame["sounds"][sound]["playing"]
 
 STAGE = """model,x,y,z,sx,sy,sz,rx,ry,rz,kind,mx,my,mz,number
 file,float,float,float,float,float,float,deg,deg,deg,text,float,float,float,int
@@ -92,8 +97,8 @@ def main():
     start = clear[0]
     goal = [c for c in start["checkpoints"] if c["number"] == 0]
     check(goal and goal[0]["reached"], "the goal is reached")
-    check(start["sounds"][GAME_MUSIC]["request"] == STOP, "the game music stops")
-    check(start["clear_camera"] is not None and start["frame_count"] == 0,
+    check(playing(game[0], GAME_MUSIC) and not playing(start, GAME_MUSIC), "the game music stops")
+    check(start["clear_camera"] is not None and start["frame_count"] <= 1,
           "a clear camera and a fresh scene clock")
     check(all(f["clear_camera"] is None for f in game if f["phase"] != 2),
           "no clear camera outside the clear phase")
@@ -114,7 +119,8 @@ def main():
     hold = [f for f in clear if f["clear_camera"]["wait_frames"] < 120]
     check(all(f["camera"] == clear[0]["camera"] for f in hold), "the clear camera holds first")
     walking = [f for f in clear if f["player"]["clear_state"] == 2]
-    check(len(walking) == 50, "the walk to the goal lasts 50 frames (%d)" % len(walking))
+    # 0.02 added up in single precision passes 1.0 on the 51st step.
+    check(len(walking) == 51, "the walk to the goal lasts 51 frames (%d)" % len(walking))
     if walking:
         check(walking[0]["clear_camera"]["t"] == 1, "the walk starts when the first swing ends")
         end = first(clear, lambda f: f["player"]["clear_state"] == 3)
@@ -127,9 +133,13 @@ def main():
 
     # Gates: allowed once, with the gate sound once; they swing 90 degrees and wobble.
     allowed = [f for f in clear if f["clear_message"]["gate_may_open"]]
-    check(allowed, "the gates may open")
-    gate_sounds = [f for f in clear if f["sounds"][GATE_SOUND]["request"] == PLAY]
-    check(len(gate_sounds) == 1, "the gate sound is asked for once (%d)" % len(gate_sounds))
+    check(allowed and allowed[-1] is clear[-1], "the gates may open, for good")
+    if allowed:
+        check(playing(allowed[0], GATE_SOUND), "the gate sound plays when they may")
+        before = [f for f in clear if f["frame"] < allowed[0]["frame"]]
+        check(not any(playing(f, GATE_SOUND) for f in before), "and not before")
+        check(all(g["turned"] == 0 for f in before for g in f["gates"]),
+              "the gates wait for the clear camera")
     final = clear[-1]
     turns = sorted(g["turned"] for g in final["gates"]) if final["gates"] else []
     check(len(turns) == 2 and all(abs(abs(t) - 90) < 1 for t in turns),
@@ -144,7 +154,7 @@ def main():
         check(any(f["clear_message"]["cell"] > 0 for f in shown), "the confetti plays")
     # Enter returns to the title with the button sound.
     enter = first(clear, lambda f: f["keys"][ENTER] == 1)
-    check(enter is not None and enter["sounds"][BUTTON_SOUND]["request"] == PLAY,
+    check(enter is not None and playing(enter, BUTTON_SOUND),
           "Enter on the clear picture plays the button sound")
     check(frames[-1]["scene"] == 0, "and returns to the title")
 
