@@ -313,6 +313,12 @@ FvfLayout DescribeFvf(DWORD fvf);
 // for an unknown type.
 UINT VertexCountOf(D3DPRIMITIVETYPE type, UINT primitiveCount);
 
+// A D3DCOLOR as GL's red, green, blue, alpha in 0..1.
+void ColorToFloats(D3DCOLOR color, float out[4]);
+// GL thread: attaches a surface (a texture level or cube face) as a colour
+// attachment of the bound framebuffer, or detaches it when null.
+void AttachColor(GLenum framebufferTarget, GLenum attachment, Surface* surface);
+
 // D3D's row-vector product a × b.
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
 D3DMATRIX IdentityMatrix();
