@@ -4,6 +4,7 @@
 #include <d3dx9.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -40,6 +41,12 @@ bool StartGame() {
   glomp::headless::QueueAnswer(0, glomp::headless::Answer::No);  // windowed, 1280 x 720
   if (!CApplication::GetInstance().Init(GetModuleHandleA(nullptr), kWidth, kHeight)) return false;
   g_sceneManager->fading = false;
+  // Besides the full-screen question, only an effect that does not compile
+  // asks anything: its message says why the pictures will be wrong.
+  const auto boxes = glomp::headless::AskedBoxes();
+  for (std::size_t i = 1; i < boxes.size(); ++i) {
+    std::fprintf(stderr, "%s: %s\n", boxes[i].caption.c_str(), boxes[i].text.c_str());
+  }
   return true;
 }
 

@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 
 // The effect sources, next to this test's sources in the repository.
 inline fs::path EffectSources() {
-  return fs::path(__FILE__).parent_path() / ".." / ".." / ".." / "assets" / "shaders";
+  return fs::path(GLOMP_TESTS_DIR) / ".." / "assets" / "shaders";
 }
 
 struct Rgb {
