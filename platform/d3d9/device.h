@@ -156,12 +156,12 @@ class Device final : public IDirect3DDevice9 {
   bool ApplyFramebuffer();
   void ApplyRenderStates(bool fixedFunction);
   void ApplyTextures();
-  void ApplyVertexLayout(const FvfLayout& layout, UINT stride, size_t baseOffset);
+  void ApplyVertexLayout(const FvfLayout& layout, GLuint buffer, UINT stride, size_t baseOffset);
   FixedFunctionState CurrentFixedFunctionState(const FvfLayout& layout) const;
   void UseProgram(const FvfLayout& layout);
   DrawState CurrentDrawState(const FvfLayout& layout) const;
   HRESULT PrepareDraw(const FvfLayout& layout);
-  void Draw(const FvfLayout& layout, GLenum mode, UINT stride, size_t vertexOffset,
+  void Draw(const FvfLayout& layout, GLenum mode, GLuint vertexBuffer, UINT stride, size_t vertexOffset,
             GLint first, GLsizei count, GLenum indexType, size_t indexOffset, GLint baseVertex);
   void ClearRect(GLbitfield mask, const RECT& rect);
   void BindSurfaceForRead(Surface* surface, GLenum target);
@@ -216,6 +216,15 @@ class Device final : public IDirect3DDevice9 {
   bool framebufferComplete_ = false;
   bool lastDrawFixedFunction_ = true;
   std::array<bool, kMaxSamplers> samplerDirty_{};
+  // The vertex attributes the vertex array was last set up with.
+  struct AppliedLayout {
+    bool valid = false;
+    DWORD fvf = 0;
+    GLuint buffer = 0;
+    UINT stride = 0;
+    size_t base = 0;
+    std::uint64_t bufferDeletions = 0;
+  } appliedLayout_;
   std::array<GLuint, kMaxSamplers> boundTexture_{};
   std::array<GLenum, kMaxSamplers> boundTarget_{};
 };

@@ -18,10 +18,10 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
 
 }  // namespace
 
-void Device::Draw(const FvfLayout& layout, GLenum mode, UINT stride, size_t vertexOffset,
+void Device::Draw(const FvfLayout& layout, GLenum mode, GLuint vertexBuffer, UINT stride, size_t vertexOffset,
                   GLint first, GLsizei count, GLenum indexType, size_t indexOffset,
                   GLint baseVertex) {
-  ApplyVertexLayout(layout, stride, vertexOffset);
+  ApplyVertexLayout(layout, vertexBuffer, stride, vertexOffset);
   UseProgram(layout);
   if (indexType == GL_NONE)
     glDrawArrays(mode, first, count);
@@ -40,7 +40,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   if (HRESULT hr = PrepareDraw(layout); FAILED(hr)) return hr;
   glBindBuffer(GL_ARRAY_BUFFER, glo_.streamVertices);
   glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count) * stride, vertices, GL_STREAM_DRAW);
-  Draw(layout, PrimitiveMode(type), stride, 0, 0, GLsizei(count), GL_NONE, 0, 0);
+  Draw(layout, PrimitiveMode(type), glo_.streamVertices, stride, 0, 0, GLsizei(count), GL_NONE, 0, 0);
   return D3D_OK;
 }
 
@@ -64,7 +64,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexInde
                GL_STREAM_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, glo_.streamIndices);
   glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(count) * indexSize, indices, GL_STREAM_DRAW);
-  Draw(layout, PrimitiveMode(type), stride, 0, 0, GLsizei(count),
+  Draw(layout, PrimitiveMode(type), glo_.streamVertices, stride, 0, 0, GLsizei(count),
        indexSize == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, 0, -GLint(minVertexIndex));
   return D3D_OK;
 }
@@ -79,8 +79,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     return D3DERR_INVALIDCALL;
   FvfLayout layout = DescribeFvf(fvf_);
   if (HRESULT hr = PrepareDraw(layout); FAILED(hr)) return hr;
-  stream.buffer->Storage().Prepare(GL_ARRAY_BUFFER);
-  Draw(layout, PrimitiveMode(type), stream.stride, stream.offset, GLint(startVertex),
+  GLuint buffer = stream.buffer->Storage().Prepare(GL_ARRAY_BUFFER);
+  Draw(layout, PrimitiveMode(type), buffer, stream.stride, stream.offset, GLint(startVertex),
        GLsizei(count), GL_NONE, 0, 0);
   return D3D_OK;
 }
@@ -97,9 +97,9 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
     return D3DERR_INVALIDCALL;
   FvfLayout layout = DescribeFvf(fvf_);
   if (HRESULT hr = PrepareDraw(layout); FAILED(hr)) return hr;
-  stream.buffer->Storage().Prepare(GL_ARRAY_BUFFER);
+  GLuint buffer = stream.buffer->Storage().Prepare(GL_ARRAY_BUFFER);
   indices_->Storage().Prepare(GL_ELEMENT_ARRAY_BUFFER);
-  Draw(layout, PrimitiveMode(type), stream.stride, stream.offset, 0, GLsizei(count),
+  Draw(layout, PrimitiveMode(type), buffer, stream.stride, stream.offset, 0, GLsizei(count),
        indexSize == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, size_t(startIndex) * indexSize,
        baseVertexIndex);
   return D3D_OK;

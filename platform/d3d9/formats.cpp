@@ -187,6 +187,7 @@ void GlShared::DeleteBuffer(GLuint name) {
   if (!name) return;
   if (OnGlThread()) {
     glDeleteBuffers(1, &name);
+    ++bufferDeletions_;
     return;
   }
   if (!alive_) return;
@@ -202,7 +203,10 @@ void GlShared::CollectGarbage() {
     buffers.swap(buffers_);
   }
   if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
-  if (!buffers.empty()) glDeleteBuffers(static_cast<GLsizei>(buffers.size()), buffers.data());
+  if (!buffers.empty()) {
+    glDeleteBuffers(static_cast<GLsizei>(buffers.size()), buffers.data());
+    ++bufferDeletions_;
+  }
 }
 
 void ColorToFloats(D3DCOLOR color, float out[4]) {

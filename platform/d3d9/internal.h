@@ -49,6 +49,9 @@ class GlShared {
   void DeleteBuffer(GLuint name);
   // On the GL thread: deletes what was queued.
   void CollectGarbage();
+  // Counts the times buffer names were deleted: a name seen before may since
+  // stand for another buffer.
+  std::uint64_t BufferDeletions() const { return bufferDeletions_; }
 
  private:
   std::thread::id glThread_;
@@ -56,6 +59,7 @@ class GlShared {
   std::mutex mutex_;
   std::vector<GLuint> textures_;
   std::vector<GLuint> buffers_;
+  std::atomic<std::uint64_t> bufferDeletions_{0};
 };
 
 class Device;

@@ -95,9 +95,11 @@ float BitsToFloat(DWORD bits) {
 
 }  // namespace
 
+// The device's framebuffer stays bound between calls (copies and Present bind
+// it again when they are done), so it is set up only when the targets change.
 bool Device::ApplyFramebuffer() {
-  glBindFramebuffer(GL_FRAMEBUFFER, glo_.framebuffer);
   if (!targetsDirty_) return framebufferComplete_;
+  glBindFramebuffer(GL_FRAMEBUFFER, glo_.framebuffer);
   GLenum buffers[D3DMAX_RENDER_TARGETS];
   for (GLuint i = 0; i < D3DMAX_RENDER_TARGETS; ++i) {
     AttachColor(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, targets_[i]);
@@ -235,7 +237,15 @@ void Device::ApplyTextures() {
   glActiveTexture(GL_TEXTURE0);
 }
 
-void Device::ApplyVertexLayout(const FvfLayout& layout, UINT stride, size_t base) {
+void Device::ApplyVertexLayout(const FvfLayout& layout, GLuint buffer, UINT stride, size_t base) {
+  // The vertex array keeps the attribute setup: only a new format, buffer,
+  // stride or offset needs it made again.
+  AppliedLayout wanted{true, fvf_, buffer, stride, base, gl_->BufferDeletions()};
+  const AppliedLayout& had = appliedLayout_;
+  if (had.valid && had.fvf == wanted.fvf && had.buffer == buffer && had.stride == stride &&
+      had.base == base && had.bufferDeletions == wanted.bufferDeletions)
+    return;
+  appliedLayout_ = wanted;
   auto pointer = [&](GLuint location, GLint size, GLenum type, GLboolean normalized,
                      size_t offset) {
     glEnableVertexAttribArray(location);
