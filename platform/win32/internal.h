@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "glomp/gamepad.h"
+
 namespace glomp::win32 {
 // Starts SDL's video subsystem once; false when no video driver works.
 bool EnsureVideo();
@@ -24,6 +26,15 @@ bool PointerCaptureWanted(bool headlessRun, bool windowFocused, bool messageBoxO
 // A message box needs the pointer; these release and re-take it around one.
 void SuspendPointerCapture();
 void ResumePointerCapture();
+
+// The game controllers plugged in now, read as one pad; pads plugged in or
+// pulled out since the last reading are opened or dropped first.
+gamepad::State ReadConnectedPads();
+int ConnectedPadCount();
+// The cursor moves this many whole pixels for a right stick held for
+// `milliseconds` at `rate` pixels a millisecond; the part of a pixel left over
+// is carried in `remainder` to the next reading.
+int TurnPixels(double rate, DWORD milliseconds, double* remainder);
 
 // Icons made by LoadImageA: RGBA pixels, rows top-down.
 struct Icon {
@@ -47,6 +58,8 @@ void OnDispatch(HWND window, UINT message);
 DWORD ReadClock();
 void SleepFor(DWORD milliseconds);
 bool KeyDown(int virtualKey);
+// The scripted pad.
+gamepad::State Pad();
 // Records a box and returns its answer.
 int AnswerBox(const std::string& text, const std::string& caption, UINT type);
 }  // namespace glomp::headless::detail
