@@ -28,16 +28,8 @@ struct CursorState {
   bool windowFocused = false;
   bool suspended = false;  // a message box is open
   bool captured = false;
-  // The right stick's turning: the time of the last reading and the part of a
-  // pixel not yet moved.
-  bool turnClockRunning = false;
-  DWORD turnClock = 0;
-  double turnRemainder = 0.0;
+  StickTurn stickTurn;
 };
-
-// A reading after a pause (a loading picture) turns as if no more than this
-// had passed since the one before.
-constexpr DWORD kLongestTurnStep = 50;
 
 CursorState& C() {
   static CursorState state;
@@ -116,27 +108,20 @@ bool PadsAct(const CursorState& c, bool headlessRun) {
   return headlessRun || (c.windowFocused && !c.suspended);
 }
 
-// Called with the lock held: pixels the right stick turned since the last reading.
-int PadTurn(CursorState& c, bool headlessRun, const gamepad::State& pad, DWORD now) {
-  const bool acting = PadsAct(c, headlessRun);
-  if (!acting || !c.turnClockRunning) {
-    // Coming back to the game starts the stick's clock afresh: no turn for the time away.
-    c.turnClockRunning = acting;
-    c.turnClock = now;
-    c.turnRemainder = 0.0;
-    return 0;
-  }
-  const DWORD elapsed = std::min<DWORD>(now - c.turnClock, kLongestTurnStep);
-  c.turnClock = now;
-  return TurnPixels(gamepad::TurnRate(pad), elapsed, &c.turnRemainder);
-}
-
 }  // namespace
 
-int TurnPixels(double rate, DWORD milliseconds, double* remainder) {
-  *remainder += rate * milliseconds;
-  const int whole = static_cast<int>(*remainder);  // towards zero, either way
-  *remainder -= whole;
+int StickTurn::Advance(bool acting, double rate, DWORD now) {
+  if (!acting || !running_) {
+    running_ = acting;
+    clock_ = now;
+    remainder_ = 0.0;
+    return 0;
+  }
+  const DWORD elapsed = std::min<DWORD>(now - clock_, kLongestStep);
+  clock_ = now;
+  remainder_ += rate * elapsed;
+  const int whole = static_cast<int>(remainder_);  // towards zero, either way
+  remainder_ -= whole;
   return whole;
 }
 
@@ -202,7 +187,7 @@ BOOL GetCursorPos(LPPOINT point) {
     c.position.x += dx;
     c.position.y += dy;
   }
-  c.position.x += PadTurn(c, headlessRun, pad, now);
+  c.position.x += c.stickTurn.Advance(PadsAct(c, headlessRun), glomp::gamepad::TurnRate(pad), now);
   *point = c.position;
   return TRUE;
 }

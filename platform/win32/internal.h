@@ -31,10 +31,24 @@ void ResumePointerCapture();
 // pulled out since the last reading are opened or dropped first.
 gamepad::State ReadConnectedPads();
 int ConnectedPadCount();
-// The cursor moves this many whole pixels for a right stick held for
-// `milliseconds` at `rate` pixels a millisecond; the part of a pixel left over
-// is carried in `remainder` to the next reading.
-int TurnPixels(double rate, DWORD milliseconds, double* remainder);
+// The right stick's turning, as whole pixels of cursor movement per reading.
+class StickTurn {
+ public:
+  // A reading after a pause (a loading picture) turns as if no more than this
+  // had passed since the one before.
+  static constexpr DWORD kLongestStep = 50;
+  // Pixels turned at `rate` (pixels a millisecond) since the last reading at
+  // time `now`. While the pads may not act (`acting` false: the game is not in
+  // front, a message box is open) nothing turns, and the first reading after
+  // they may again turns nothing either: the time away is not made up for. The
+  // part of a pixel left over is carried to the next reading.
+  int Advance(bool acting, double rate, DWORD now);
+
+ private:
+  bool running_ = false;
+  DWORD clock_ = 0;
+  double remainder_ = 0.0;
+};
 
 // Icons made by LoadImageA: RGBA pixels, rows top-down.
 struct Icon {

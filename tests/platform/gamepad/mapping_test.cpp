@@ -109,15 +109,30 @@ TEST(PadTurn, TheRightStickTurnsLinearlyFromTheDeadZoneToFullSpeed) {
 }
 
 TEST(PadTurn, PartsOfAPixelAreCarriedSoASlowTurnStillArrives) {
-  double remainder = 0.0;
+  glomp::win32::StickTurn turn;
+  EXPECT_EQ(turn.Advance(true, 0.05, 1000), 0) << "the first reading starts the clock";
   int total = 0;
-  for (int frame = 0; frame < 10; ++frame) total += glomp::win32::TurnPixels(0.05, 16, &remainder);
+  for (int frame = 1; frame <= 10; ++frame) total += turn.Advance(true, 0.05, 1000 + 16 * frame);
   EXPECT_EQ(total, 8) << "0.8 pixels a frame for 10 frames";
-  EXPECT_NEAR(remainder, 0.0, 1e-9);
-  remainder = 0.0;
-  EXPECT_EQ(glomp::win32::TurnPixels(-0.1, 16, &remainder), -1);
-  EXPECT_NEAR(remainder, -0.6, 1e-9) << "left turns round towards zero too";
-  EXPECT_EQ(glomp::win32::TurnPixels(0.0, 1000, &remainder), 0);
+  glomp::win32::StickTurn left;
+  left.Advance(true, -0.1, 0);
+  EXPECT_EQ(left.Advance(true, -0.1, 16), -1);
+  EXPECT_EQ(left.Advance(true, -0.1, 32), -2) << "-1.6 then -3.2 in all: towards zero";
+  EXPECT_EQ(left.Advance(true, 0.0, 1032), 0);
+}
+
+TEST(PadTurn, NothingTurnsWhileAwayNorWhenTheGameComesBack) {
+  glomp::win32::StickTurn turn;
+  turn.Advance(true, 3.75, 0);
+  EXPECT_EQ(turn.Advance(true, 3.75, 16), 60);
+  // Another program in front (or a message box) for five seconds, the stick held all along.
+  EXPECT_EQ(turn.Advance(false, 3.75, 32), 0);
+  EXPECT_EQ(turn.Advance(false, 3.75, 2000), 0);
+  EXPECT_EQ(turn.Advance(true, 3.75, 5032), 0) << "back in front: no turn for the time away";
+  EXPECT_EQ(turn.Advance(true, 3.75, 5048), 60);
+  // A long frame (a loading picture) counts as at most 50 ms.
+  EXPECT_EQ(turn.Advance(true, 3.75, 9000), 187);
+  EXPECT_EQ(glomp::win32::StickTurn::kLongestStep, 50u);
 }
 
 TEST(PadCombine, TwoPadsHoldWhatEitherHoldsAndTheFurtherStick) {
