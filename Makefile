@@ -7,9 +7,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
-ifdef GAMESDIR
+# Where the launcher goes under PREFIX; passed every time, so that it never sticks.
+GAMESDIR ?= games
 CMAKE_FLAGS += -DGLOMP_INSTALL_GAMESDIR=$(GAMESDIR)
-endif
 ifeq ($(CI),true)
 CMAKE_FLAGS += -DGLOMP_WERROR=ON
 endif
