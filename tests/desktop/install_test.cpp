@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/replay_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,7 +45,9 @@ std::vector<std::string> Lines(const std::string& text) {
 class Install : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::path(testing::TempDir()) / "install_test";
+    // One prefix per test: the tests may run at the same time.
+    root = glomp::test::ProcessTempDir("install") /
+           testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(root);
     fs::create_directories(root / "elsewhere");
     prefix = root / "prefix";
@@ -53,6 +57,13 @@ class Install : public ::testing::Test {
     ASSERT_EQ(code, 0) << Read(root / "install.txt");
     game = prefix / "share/games/glomp";
     launcher = prefix / "games/glomp";
+  }
+
+  void TearDown() override {
+    if (HasFailure()) return;  // kept for a look
+    fs::remove_all(root);
+    std::error_code notEmpty;
+    fs::remove(root.parent_path(), notEmpty);
   }
 
   // Starts `glomp` from the PATH in a folder of its own, headless, for a few frames.

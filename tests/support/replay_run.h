@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -60,13 +61,20 @@ struct ReplayRun {
   }
 };
 
+// A folder of this test process's own under the temporary folder, which other
+// test runs on the machine (other work trees, parallel tests) do not touch.
+inline std::filesystem::path ProcessTempDir(const std::string& what) {
+  return std::filesystem::path(testing::TempDir()) /
+         ("glomp_" + what + "_" + std::to_string(getpid()));
+}
+
 // Runs `./replay` for `frames` frames in a fresh folder named `name` under the
-// test's temporary folder; a failed run fails the calling test.
+// process's temporary folder; a failed run fails the calling test.
 inline ReplayRun RunReplay(const std::string& name, const std::string& script, int frames,
                            const std::string& shotAt = "") {
   namespace fs = std::filesystem;
   ReplayRun run;
-  run.directory = fs::path(testing::TempDir()) / "replay_runs" / name;
+  run.directory = ProcessTempDir("replay") / name;
   fs::remove_all(run.directory);
   fs::create_directories(run.directory);
   std::ofstream(run.directory / "run.script") << script;
