@@ -14,11 +14,13 @@ HRESULT CWaveFile::Open(const char* path) {
   Close();
   mmio = mmioOpenA(const_cast<LPSTR>(path), nullptr, MMIO_ALLOCBUF | MMIO_READ);
   if (!mmio) return E_FAIL;
-  if (FAILED(ReadFormat())) {
+  // A file without a readable format or a complete "data" chunk is closed
+  // again: a failed Open leaves no format behind.
+  if (FAILED(ReadFormat()) || FAILED(FindData())) {
     Close();
     return E_FAIL;
   }
-  return FindData();
+  return S_OK;
 }
 
 // Descends into "RIFF"/"WAVE" and reads the "fmt " chunk.

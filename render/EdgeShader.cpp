@@ -40,10 +40,12 @@ void CEdgeShader::DrawEdges(CToonShader& toonShader) {
   CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
   IDirect3DDevice9* device = graphics.device;
   edgeTarget.SetAsRenderTarget(0);
-  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
   const CTexture* normals = toonShader.GetTargetB();
   const CTexture* depths = toonShader.GetTargetC();
-  if (normals->texture && depths->texture) {
+  if (!normals->texture || !depths->texture) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
+  } else {
+    // The pass writes every pixel of the target (no blending), so it needs no clear.
     const D3DXVECTOR4 texel(1.0f / edgeTarget.info.Width, 1.0f / edgeTarget.info.Height, 0.0f,
                             0.0f);
     effect->SetTexture("NormalTex", normals->texture);

@@ -2,12 +2,15 @@
 # Installs the Debian packages the build needs, when any is missing.
 # Quiet and idempotent: does nothing when everything is there already.
 set -euo pipefail
+# clang with its sanitizer and libFuzzer runtimes and llvm-symbolizer: the sanitizer
+# build and the fuzz targets of .ci/run.
 packages=(
   build-essential cmake pkg-config
   libsdl2-dev libepoxy-dev libopenal-dev libstb-dev
   libgl1-mesa-dri libegl-mesa0 libegl1
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+  clang libclang-rt-14-dev llvm-14
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -11,9 +11,8 @@
 @glsl common
 // Inverse depth is linear across a flat surface on screen, so its second
 // difference is zero there and large across a silhouette.
-float InverseDepth(vec2 at) {
-  float depth = texture(DepthTex, at).r;
-  return depth < 0.005 ? 0.0 : 1.0 / depth;
+vec4 InverseDepth(vec4 depth) {
+  return vec4(greaterThanEqual(depth, vec4(0.005))) / max(depth, vec4(0.005));
 }
 vec3 Normal(vec2 at) { return texture(NormalTex, at).xyz * 2.0 - 1.0; }
 
@@ -29,9 +28,15 @@ in vec2 uv;
 void main() {
   vec2 dx = vec2(g_TexelSize.x, 0.0);
   vec2 dy = vec2(0.0, g_TexelSize.y);
-  float centre = InverseDepth(uv);
-  float left = InverseDepth(uv - dx), right = InverseDepth(uv + dx);
-  float up = InverseDepth(uv - dy), down = InverseDepth(uv + dy);
+  // Two reads of four texels each: the 2 x 2 blocks whose corners are half a
+  // texel above-left and below-right of this pixel's centre hold the pixel and
+  // its four neighbours (gather order: (0, 1), (1, 1), (1, 0), (0, 0)).
+  vec2 halfTexel = 0.5 * g_TexelSize.xy;
+  vec4 upLeft = InverseDepth(textureGather(DepthTex, uv - halfTexel));
+  vec4 downRight = InverseDepth(textureGather(DepthTex, uv + halfTexel));
+  float centre = upLeft.y;
+  float left = upLeft.x, up = upLeft.z;
+  float right = downRight.z, down = downRight.x;
   float nearest = max(max(max(centre, left), max(right, up)), down);
   if (nearest == 0.0) {  // nothing drawn around here
     outColor0 = vec4(0.0);

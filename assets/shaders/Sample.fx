@@ -33,25 +33,25 @@
 const float kOutlinePixels = 3.0;
 // Depth slack of the shadow test, in light-depth units (the volume is 99 deep).
 const float kShadowBias = 0.004;
+// The highlight's hard edge: where the specular term crosses these values.
+const float kGlossFrom = 0.45, kGlossTo = 0.55;
 
-// Fraction of the light that reaches a point: 1 in the open, 0.5 in full shadow;
-// four taps soften the edge of the map's texels.
-float Sunlight(vec3 position, float facing) {
-  vec4 light = mLightVP * vec4(position, 1.0);
+// Fraction of the light that reaches a point: 1 in the open, 0.5 in full shadow.
+// `light` is the point in the light's clip space (mLightVP, interpolated from
+// the vertices: it is linear in the position). The four map texels around it
+// are read at once and each counts a quarter, which softens the edge of the
+// map's texels.
+float Sunlight(vec4 light, float facing) {
   if (light.w <= 0.0) return 1.0;  // no light matrix yet
   vec3 ndc = light.xyz / light.w;
   vec2 at = vec2(ndc.x * 0.5 + 0.5, 0.5 - ndc.y * 0.5);
   if (at.x < 0.0 || at.x > 1.0 || at.y < 0.0 || at.y > 1.0 || ndc.z < 0.0 || ndc.z > 1.0)
     return 1.0;
-  vec2 texel = 1.0 / vec2(textureSize(ShadowTex, 0));
   float bias = kShadowBias * (1.0 + 2.0 * (1.0 - clamp(facing, 0.0, 1.0)));
-  float shadowed = 0.0;
-  for (int i = 0; i < 4; ++i) {
-    vec2 offset = (vec2(i & 1, i >> 1) - 0.5) * texel;
-    float stored = texture(ShadowTex, at + offset).r;
-    if (stored < -0.5 && ndc.z - bias > stored + 2.0) shadowed += 0.25;
-  }
-  return 1.0 - 0.5 * shadowed;
+  vec4 stored = textureGather(ShadowTex, at);
+  vec4 caster = vec4(lessThan(stored, vec4(-0.5)));
+  vec4 behind = vec4(greaterThan(vec4(ndc.z - bias), stored + 2.0));
+  return 1.0 - 0.125 * dot(caster, behind);
 }
 
 // The surface normal, facing the camera. Flat polygons have none of their own: it
@@ -65,17 +65,19 @@ vec3 SurfaceNormal(vec3 normal, vec3 position, vec3 dx, vec3 dy) {
 }
 
 // Toon lighting: the ramp read by nearest texel (sharp bands) at the half-Lambert
-// term, darkened in shadow, plus a hard-edged highlight.
-vec4 ToonColour(vec4 base, vec3 normal, vec3 position) {
-  vec3 toLight = -normalize(LightDir);
+// term, darkened in shadow, plus a hard-edged highlight. `toLight` is the unit
+// vector towards the light; `glossBand` the cosines between the normal and the
+// halfway vector at which the specular term pow(cosine, MateSpePower) crosses
+// kGlossFrom and kGlossTo (both from the vertex stage, the same for every pixel).
+vec4 ToonColour(vec4 base, vec3 normal, vec3 position, vec4 light, vec3 toLight,
+                vec2 glossBand) {
   float facing = dot(normal, toLight);
-  float light = (facing * 0.5 + 0.5) * Sunlight(position, facing);
-  vec3 ramp = texture(ToonTex, vec2(clamp(light, 0.02, 0.98), 0.5)).rgb;
+  float lit = (facing * 0.5 + 0.5) * Sunlight(light, facing);
+  vec3 ramp = texture(ToonTex, vec2(clamp(lit, 0.02, 0.98), 0.5)).rgb;
   vec3 shade = 0.5 * LightAmbient.rgb + LightColor.rgb * ramp;
   vec3 halfway = normalize(toLight + normalize(CamPos - position));
-  float gloss = pow(max(dot(normal, halfway), 0.0), max(MateSpePower, 1.0));
-  vec3 highlight = smoothstep(0.45, 0.55, gloss) * step(0.0, facing) * 0.4 *
-                   MateSpecular.rgb * LightSpecular.rgb;
+  float gloss = smoothstep(glossBand.x, glossBand.y, dot(normal, halfway));
+  vec3 highlight = gloss * step(0.0, facing) * 0.4 * MateSpecular.rgb * LightSpecular.rgb;
   return vec4(clamp(base.rgb * shade + highlight, 0.0, 1.0), base.a);
 }
 
@@ -89,6 +91,9 @@ out vec3 worldNormal;
 out vec3 viewPosition;
 out vec2 uv;
 out vec4 vertexColour;
+out vec4 lightPosition;
+flat out vec3 toLight;
+flat out vec2 glossBand;
 void main() {
   vec4 world = mW * inPosition;
   vec4 view = mV * world;
@@ -97,6 +102,11 @@ void main() {
   viewPosition = view.xyz;
   uv = inTexCoord;
   vertexColour = inColor;
+  lightPosition = mLightVP * world;
+  toLight = -normalize(LightDir);
+  // pow(c, p) = g where c = g^(1/p): the highlight's edge as cosines.
+  float power = max(MateSpePower, 1.0);
+  glossBand = vec2(pow(kGlossFrom, 1.0 / power), pow(kGlossTo, 1.0 / power));
   gl_Position = mP * view;
 }
 
@@ -106,12 +116,15 @@ in vec3 worldNormal;
 in vec3 viewPosition;
 in vec2 uv;
 in vec4 vertexColour;
+in vec4 lightPosition;
+flat in vec3 toLight;
+flat in vec2 glossBand;
 void main() {
   vec4 base = texture(MateDiffuseTex, uv) * MateDiffuse * vertexColour;
   if (base.a < 0.02) discard;  // cut-out texels leave every target alone
   vec3 normal =
       SurfaceNormal(worldNormal, worldPosition, dFdx(worldPosition), dFdy(worldPosition));
-  outColor0 = ToonColour(base, normal, worldPosition);
+  outColor0 = ToonColour(base, normal, worldPosition, lightPosition, toLight, glossBand);
   outColor1 = PackedNormal(normal);
   outColor2 = ViewDepth(viewPosition);
 }
@@ -122,6 +135,9 @@ in vec3 worldNormal;
 in vec3 viewPosition;
 in vec2 uv;
 in vec4 vertexColour;
+in vec4 lightPosition;
+flat in vec3 toLight;
+flat in vec2 glossBand;
 // The cloth's material diffuse is (r, g - 1, b - 1, 1) of the slime colour that
 // reached it, or (0, 0, 0, 1) untouched: adding (0, 1, 1) back gives that colour,
 // or cyan, the slime's own colour, for a cloth nobody has reached yet.
@@ -131,7 +147,7 @@ void main() {
   if (base.a < 0.02) discard;
   vec3 normal =
       SurfaceNormal(worldNormal, worldPosition, dFdx(worldPosition), dFdy(worldPosition));
-  outColor0 = ToonColour(base, normal, worldPosition);
+  outColor0 = ToonColour(base, normal, worldPosition, lightPosition, toLight, glossBand);
   outColor1 = PackedNormal(normal);
   outColor2 = ViewDepth(viewPosition);
 }

@@ -321,7 +321,7 @@ Device::~Device() {
       GLuint buffers[] = {glo_.streamVertices, glo_.streamIndices};
       glDeleteBuffers(2, buffers);
       glDeleteSamplers(kMaxSamplers, glo_.samplers);
-      glDeleteProgram(glo_.program);
+      fixedFunction_.Release();
     }
     gl_->MarkDead();
     SDL_GL_MakeCurrent(window_, nullptr);
@@ -862,6 +862,11 @@ ProgramOverride* GetProgramOverride(IDirect3DDevice9* device) {
 bool IsGlThread(IDirect3DDevice9* device) {
   auto* impl = device ? dynamic_cast<Device*>(device) : nullptr;
   return impl && impl->OnGlThread();
+}
+
+std::size_t FixedFunctionProgramCount(IDirect3DDevice9* device) {
+  auto* impl = device ? dynamic_cast<Device*>(device) : nullptr;
+  return impl ? impl->FixedFunctionProgramCount() : 0;
 }
 
 }  // namespace glomp::d3d9

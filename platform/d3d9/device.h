@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 
+#include "d3d9/fixed_function.h"
 #include "d3d9/internal.h"
 
 namespace glomp::d3d9 {
@@ -121,6 +122,11 @@ class Device final : public IDirect3DDevice9 {
   void SetProgramOverride(ProgramOverride* program);
   ProgramOverride* ProgramOverrideInUse();
   bool OnGlThread() const { return gl_->OnGlThread(); }
+  // How many fixed-function programs have been made so far (one per state combination).
+  std::size_t FixedFunctionProgramCount() {
+    std::lock_guard lock(mutex_);
+    return fixedFunction_.Count();
+  }
 
  private:
   // Groups of render states that map onto one piece of GL state.
@@ -136,11 +142,7 @@ class Device final : public IDirect3DDevice9 {
   struct GlObjects {
     GLuint vao = 0, framebuffer = 0, readFramebuffer = 0, drawFramebuffer = 0;
     GLuint streamVertices = 0, streamIndices = 0;
-    GLuint program = 0;
     GLuint samplers[kMaxSamplers] = {};
-    GLint uWorldViewProj = -1, uPretransformed = -1, uScreenToNdc = -1, uHasTexture = -1;
-    GLint uColorOp = -1, uAlphaOp = -1, uTextureFactor = -1, uAlphaFunc = -1, uAlphaRef = -1;
-    GLint uTexture = -1;
   };
 
   Device(IDirect3D9* d3d, const D3DPRESENT_PARAMETERS& params,
@@ -154,11 +156,12 @@ class Device final : public IDirect3DDevice9 {
   bool ApplyFramebuffer();
   void ApplyRenderStates(bool fixedFunction);
   void ApplyTextures();
-  void ApplyVertexLayout(const FvfLayout& layout, UINT stride, size_t baseOffset);
+  void ApplyVertexLayout(const FvfLayout& layout, GLuint buffer, UINT stride, size_t baseOffset);
+  FixedFunctionState CurrentFixedFunctionState(const FvfLayout& layout) const;
   void UseProgram(const FvfLayout& layout);
   DrawState CurrentDrawState(const FvfLayout& layout) const;
   HRESULT PrepareDraw(const FvfLayout& layout);
-  void Draw(const FvfLayout& layout, GLenum mode, UINT stride, size_t vertexOffset,
+  void Draw(const FvfLayout& layout, GLenum mode, GLuint vertexBuffer, UINT stride, size_t vertexOffset,
             GLint first, GLsizei count, GLenum indexType, size_t indexOffset, GLint baseVertex);
   void ClearRect(GLbitfield mask, const RECT& rect);
   void BindSurfaceForRead(Surface* surface, GLenum target);
@@ -173,6 +176,7 @@ class Device final : public IDirect3DDevice9 {
   bool ownWindow_ = false;
   SDL_GLContext context_ = nullptr;
   GlObjects glo_;
+  FixedFunctionPrograms fixedFunction_;
   GLint maxTextureSize_ = 4096;
 
   Surface* backBuffer_ = nullptr;
@@ -212,6 +216,15 @@ class Device final : public IDirect3DDevice9 {
   bool framebufferComplete_ = false;
   bool lastDrawFixedFunction_ = true;
   std::array<bool, kMaxSamplers> samplerDirty_{};
+  // The vertex attributes the vertex array was last set up with.
+  struct AppliedLayout {
+    bool valid = false;
+    DWORD fvf = 0;
+    GLuint buffer = 0;
+    UINT stride = 0;
+    size_t base = 0;
+    std::uint64_t bufferDeletions = 0;
+  } appliedLayout_;
   std::array<GLuint, kMaxSamplers> boundTexture_{};
   std::array<GLenum, kMaxSamplers> boundTarget_{};
 };

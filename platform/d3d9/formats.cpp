@@ -187,6 +187,7 @@ void GlShared::DeleteBuffer(GLuint name) {
   if (!name) return;
   if (OnGlThread()) {
     glDeleteBuffers(1, &name);
+    ++bufferDeletions_;
     return;
   }
   if (!alive_) return;
@@ -202,7 +203,30 @@ void GlShared::CollectGarbage() {
     buffers.swap(buffers_);
   }
   if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
-  if (!buffers.empty()) glDeleteBuffers(static_cast<GLsizei>(buffers.size()), buffers.data());
+  if (!buffers.empty()) {
+    glDeleteBuffers(static_cast<GLsizei>(buffers.size()), buffers.data());
+    ++bufferDeletions_;
+  }
+}
+
+void ColorToFloats(D3DCOLOR color, float out[4]) {
+  out[0] = ((color >> 16) & 0xFF) / 255.0f;
+  out[1] = ((color >> 8) & 0xFF) / 255.0f;
+  out[2] = (color & 0xFF) / 255.0f;
+  out[3] = ((color >> 24) & 0xFF) / 255.0f;
+}
+
+void AttachColor(GLenum framebufferTarget, GLenum attachment, Surface* surface) {
+  if (!surface) {
+    glFramebufferTexture2D(framebufferTarget, attachment, GL_TEXTURE_2D, 0, 0);
+    return;
+  }
+  ImageStorage* storage = surface->Storage();
+  GLuint name = storage->Prepare();
+  GLenum textarget = storage->Faces() == 6 ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + surface->Face()
+                                           : GL_TEXTURE_2D;
+  glFramebufferTexture2D(framebufferTarget, attachment, textarget, name,
+                         static_cast<GLint>(surface->Level()));
 }
 
 }  // namespace glomp::d3d9

@@ -53,6 +53,8 @@
 #pragma once
 #include <d3d9.h>
 
+#include <cstddef>
+
 namespace glomp::d3d9 {
 
 // Vertex attribute locations the device binds for the FVF elements. Elements
@@ -94,5 +96,9 @@ ProgramOverride* GetProgramOverride(IDirect3DDevice9* device);
 // shaders) may only be made there; build them lazily in the first Apply when
 // the effect was created on another thread.
 bool IsGlThread(IDirect3DDevice9* device);
+
+// How many fixed-function programs the device has made: one per combination of
+// fixed-function states its draws have used (0 for a device not made here).
+std::size_t FixedFunctionProgramCount(IDirect3DDevice9* device);
 
 }  // namespace glomp::d3d9

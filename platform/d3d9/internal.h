@@ -49,6 +49,9 @@ class GlShared {
   void DeleteBuffer(GLuint name);
   // On the GL thread: deletes what was queued.
   void CollectGarbage();
+  // Counts the times buffer names were deleted: a name seen before may since
+  // stand for another buffer.
+  std::uint64_t BufferDeletions() const { return bufferDeletions_; }
 
  private:
   std::thread::id glThread_;
@@ -56,6 +59,7 @@ class GlShared {
   std::mutex mutex_;
   std::vector<GLuint> textures_;
   std::vector<GLuint> buffers_;
+  std::atomic<std::uint64_t> bufferDeletions_{0};
 };
 
 class Device;
@@ -312,6 +316,12 @@ FvfLayout DescribeFvf(DWORD fvf);
 // Number of vertices (or indices) a draw of primitiveCount primitives uses; 0
 // for an unknown type.
 UINT VertexCountOf(D3DPRIMITIVETYPE type, UINT primitiveCount);
+
+// A D3DCOLOR as GL's red, green, blue, alpha in 0..1.
+void ColorToFloats(D3DCOLOR color, float out[4]);
+// GL thread: attaches a surface (a texture level or cube face) as a colour
+// attachment of the bound framebuffer, or detaches it when null.
+void AttachColor(GLenum framebufferTarget, GLenum attachment, Surface* surface);
 
 // D3D's row-vector product a × b.
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);

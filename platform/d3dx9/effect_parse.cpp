@@ -329,7 +329,9 @@ bool ParseEffect(const std::string& text, const std::string& fileName, EffectSou
 }
 
 std::string StageSource(const EffectSource& source, const ShaderBlock& block) {
-  std::string text = "#version 330 core\n";
+  // textureGather (four texels in one fetch) is core from GL 4.0 and an
+  // extension every GL 3.3 the game runs on has.
+  std::string text = "#version 330 core\n#extension GL_ARB_texture_gather : enable\n";
   for (const auto& [name, value] : source.defines) text += "#define " + name + " " + value + "\n";
   if (block.vertex) {
     // The device's attribute locations for the vertex format's elements.

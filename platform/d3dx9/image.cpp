@@ -140,6 +140,17 @@ D3DXIMAGE_FILEFORMAT SniffFormat(const std::vector<unsigned char>& bytes) {
   return D3DXIFF_TGA;  // the one format without a signature
 }
 
+// A PNG's rows come out of its deflate stream, which packs at most 1032 bytes
+// into one. A picture that the file could not hold even at one bit per pixel
+// only claims its size: it is refused before anything is allocated for it (the
+// decoder would otherwise reserve the whole picture first).
+constexpr std::uint64_t kDeflateMostRatio = 1032;
+
+bool PngDataCanHold(std::size_t fileSize, int width, int height) {
+  const std::uint64_t rowBytes = 1 + (std::uint64_t(width) + 7) / 8;  // filter byte + bits
+  return rowBytes * std::uint64_t(height) <= kDeflateMostRatio * fileSize;
+}
+
 bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
                    std::string* reason) {
   if (bytes.size() > 0x7fffffff) {
@@ -152,6 +163,10 @@ bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
       w > int(kMaxSide) || h > int(kMaxSide)) {
     *reason = std::string("unreadable image: ") + (stbi_failure_reason() ? stbi_failure_reason()
                                                                           : "unknown format");
+    return false;
+  }
+  if (SniffFormat(bytes) == D3DXIFF_PNG && !PngDataCanHold(bytes.size(), w, h)) {
+    *reason = "PNG file claims more pixels than its data can hold";
     return false;
   }
   unsigned char* rgba = stbi_load_from_memory(bytes.data(), length, &w, &h, &channels, 4);

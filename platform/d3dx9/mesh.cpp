@@ -79,6 +79,8 @@ Mesh::Mesh(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf, IDirect3
 }
 
 Mesh::~Mesh() {
+  if (vertexBuffer_) vertexBuffer_->Release();
+  if (indexBuffer_) indexBuffer_->Release();
   if (device_) device_->Release();
 }
 
@@ -148,7 +150,7 @@ HRESULT Mesh::LockVertexBuffer(DWORD flags, LPVOID* data) {
 }
 
 HRESULT Mesh::UnlockVertexBuffer() {
-  if (vertexWriteLock_) cache_.reset();
+  if (vertexWriteLock_) cache_.reset(), verticesChanged_ = true;
   vertexWriteLock_ = false;
   return S_OK;
 }
@@ -161,7 +163,7 @@ HRESULT Mesh::LockIndexBuffer(DWORD flags, LPVOID* data) {
 }
 
 HRESULT Mesh::UnlockIndexBuffer() {
-  if (indexWriteLock_) cache_.reset();
+  if (indexWriteLock_) cache_.reset(), indicesChanged_ = true;
   indexWriteLock_ = false;
   return S_OK;
 }

@@ -55,8 +55,15 @@ class Mesh final : public ID3DXMesh {
 
   // Direct access for the library's own code.
   const FvfLayout& Layout() const { return layout_; }
-  std::vector<BYTE>& Vertices() { return vertices_; }
-  std::vector<WORD>& Indices() { return indices_; }
+  // Writable access: the device copies are made again before the next draw.
+  std::vector<BYTE>& Vertices() {
+    verticesChanged_ = true;
+    return vertices_;
+  }
+  std::vector<WORD>& Indices() {
+    indicesChanged_ = true;
+    return indices_;
+  }
   std::vector<DWORD>& Attributes() { return attributes_; }
   std::vector<D3DXATTRIBUTERANGE>& Table() { return table_; }
   // One attribute range per attribute id in use, for faces already sorted by attribute.
@@ -82,6 +89,14 @@ class Mesh final : public ID3DXMesh {
   std::unique_ptr<MeshCache> cache_;
   bool vertexWriteLock_ = false;
   bool indexWriteLock_ = false;
+
+  // The device's copies of the vertices and indices that draws read, made at
+  // the first draw and filled again only after the mesh's own were written.
+  bool UpdateDeviceBuffers();
+  IDirect3DVertexBuffer9* vertexBuffer_ = nullptr;
+  IDirect3DIndexBuffer9* indexBuffer_ = nullptr;
+  bool verticesChanged_ = true;
+  bool indicesChanged_ = true;
 };
 
 // Creates a mesh with validated arguments; null on invalid ones (see D3DXCreateMeshFVF).

@@ -25,9 +25,12 @@ D3DMATRIX Identity() {
 }
 
 // Remembers every state it changes so that they can be put back in reverse.
+// One lives as long as its sprite, so that its list is not made again per draw.
 class StateChanges {
  public:
-  StateChanges(IDirect3DDevice9* device, bool remember) : device_(device), remember_(remember) {}
+  explicit StateChanges(IDirect3DDevice9* device) : device_(device) {}
+  // Starts a new round of changes; with `remember` false nothing is put back.
+  void Start(bool remember) { remember_ = remember; }
 
   void Render(D3DRENDERSTATETYPE state, DWORD value) {
     if (remember_) {
@@ -88,7 +91,7 @@ class StateChanges {
     DWORD index, type, value;
   };
   IDirect3DDevice9* device_;
-  bool remember_;
+  bool remember_ = true;
   std::vector<Undo> undo_;
   IDirect3DBaseTexture9* texture_ = nullptr;
   DWORD fvf_ = 0;
@@ -164,6 +167,7 @@ class Sprite final : public glomp::ComObject<ID3DXSprite> {
   HRESULT DrawQueue();
 
   IDirect3DDevice9* device_;
+  StateChanges states_{device_};
   D3DMATRIX transform_;
   bool begun_ = false;
   DWORD flags_ = 0;
@@ -244,7 +248,8 @@ void Sprite::SetSpriteStates(StateChanges& states) {
 
 HRESULT Sprite::DrawQueue() {
   if (queue_.empty()) return D3D_OK;
-  StateChanges states(device_, !(flags_ & D3DXSPRITE_DONOTSAVESTATE));
+  StateChanges& states = states_;
+  states.Start(!(flags_ & D3DXSPRITE_DONOTSAVESTATE));
   states.RememberTextureAndFvf();
   if (!(flags_ & D3DXSPRITE_DONOTMODIFY_RENDERSTATE)) SetSpriteStates(states);
   device_->SetFVF(kSpriteFvf);

@@ -1,17 +1,22 @@
 // Headless backend: virtual clock, scripted keys, mouse and message-box answers.
 #include "glomp/headless.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <istream>
 #include <sstream>
 #include <thread>
 
 #include "win32/internal.h"
+#include "win32/sdl_window.h"
 
 namespace glomp::headless {
 namespace {
@@ -34,10 +39,12 @@ struct State {
   // Frames.
   int frame = -1;
   int hookCalledFor = -1;
+  bool quitAsked = false;  // the run's frame limit was reached
   FrameHook frameHook;
   DispatchObserver dispatchObserver;
   // Input.
   std::array<bool, 256> keys{};
+  gamepad::State pad;
   std::multimap<int, ScriptEvent> scheduled;  // key and mouse events by frame
   // Message boxes.
   std::vector<PendingAnswer> answers;  // in the order queued
@@ -54,6 +61,29 @@ bool EnvironmentAsksForHeadless() {
   return value != nullptr && value[0] == '1';
 }
 
+// GLOMP_HEADLESS_FRAMES: the frame at which a run without a frame hook ends; -1
+// when it is not set or not a number of frames.
+int EnvironmentFrameLimit() {
+  static const int limit = [] {
+    const char* value = std::getenv("GLOMP_HEADLESS_FRAMES");
+    if (value == nullptr || *value == '\0') return -1;
+    char* end = nullptr;
+    const long frames = std::strtol(value, &end, 10);
+    return (*end != '\0' || frames < 0 || frames > 100000000) ? -1 : static_cast<int>(frames);
+  }();
+  return limit;
+}
+
+// What a person does at the end of a limited run: quits from the desktop, and
+// says Yes when asked.
+void QuitFromTheDesktop() {
+  QueueAnswer(CurrentFrame(), Answer::Yes);
+  if (SDL_WasInit(SDL_INIT_EVENTS) == 0) return;
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+}
+
 void ApplyScheduledEvents(State& s, int frame) {
   auto [first, last] = s.scheduled.equal_range(frame);
   for (auto it = first; it != last; ++it) {
@@ -62,6 +92,14 @@ void ApplyScheduledEvents(State& s, int frame) {
       s.keys[event.value & 0xFF] = event.down;
     } else if (event.kind == ScriptEvent::Kind::MouseX) {
       win32::MoveVirtualCursor(event.value, 0);
+    } else if (event.kind == ScriptEvent::Kind::PadButton) {
+      s.pad.connected = true;
+      s.pad.buttons[event.value] = event.down;
+    } else if (event.kind == ScriptEvent::Kind::PadAxis) {
+      s.pad.connected = true;
+      s.pad.axes[event.value] = event.axisValue;
+    } else if (event.kind == ScriptEvent::Kind::PadUnplug) {
+      s.pad = {};
     }
   }
 }
@@ -88,6 +126,55 @@ std::string Trim(const std::string& text) {
   if (begin == std::string::npos) return {};
   const auto end = text.find_last_not_of(" \t\r\n");
   return text.substr(begin, end - begin + 1);
+}
+
+// "button NAME down|up", "axis NAME VALUE" or "unplug", after "FRAME PAD".
+bool ParsePadEvent(std::istream& words, ScriptEvent* event, std::string* why) {
+  std::string what, name;
+  if (!(words >> what)) {
+    *why = "PAD needs button, axis or unplug";
+    return false;
+  }
+  if (what == "unplug") {
+    event->kind = ScriptEvent::Kind::PadUnplug;
+    return true;
+  }
+  if (what == "button") {
+    std::string state;
+    gamepad::Button button;
+    if (!(words >> name >> state)) {
+      *why = "PAD button needs a button and down|up";
+    } else if (!gamepad::ButtonFromName(name, &button)) {
+      *why = "unknown pad button";
+    } else if (state != "down" && state != "up") {
+      *why = "pad button state must be down or up";
+    } else {
+      event->kind = ScriptEvent::Kind::PadButton;
+      event->value = static_cast<int>(button);
+      event->down = state == "down";
+      return true;
+    }
+    return false;
+  }
+  if (what == "axis") {
+    long value = 0;
+    gamepad::Axis axis;
+    if (!(words >> name)) {
+      *why = "PAD axis needs an axis and a value";
+    } else if (!gamepad::AxisFromName(name, &axis)) {
+      *why = "unknown pad axis";
+    } else if (!(words >> value) || value < -32768 || value > 32767) {
+      *why = "pad axis value must be a number from -32768 to 32767";
+    } else {
+      event->kind = ScriptEvent::Kind::PadAxis;
+      event->value = static_cast<int>(axis);
+      event->axisValue = static_cast<int>(value);
+      return true;
+    }
+    return false;
+  }
+  *why = "PAD needs button, axis or unplug";
+  return false;
 }
 
 }  // namespace
@@ -121,9 +208,11 @@ void Reset() {
     s.workSource = nullptr;
     s.frame = -1;
     s.hookCalledFor = -1;
+    s.quitAsked = false;
     s.frameHook = nullptr;
     s.dispatchObserver = nullptr;
     s.keys.fill(false);
+    s.pad = {};
     s.scheduled.clear();
     s.answers.clear();
     s.boxes.clear();
@@ -171,6 +260,55 @@ void SetKey(int virtualKey, bool down) {
 }
 
 void MoveMouse(int dx, int dy) { win32::MoveVirtualCursor(dx, dy); }
+
+void SetPadButton(gamepad::Button button, bool down) {
+  const int index = static_cast<int>(button);
+  if (index < 0 || index >= static_cast<int>(gamepad::Button::Count)) return;
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.pad.connected = true;
+  s.pad.buttons[index] = down;
+}
+
+void SetPadAxis(gamepad::Axis axis, int value) {
+  const int index = static_cast<int>(axis);
+  if (index < 0 || index >= static_cast<int>(gamepad::Axis::Count)) return;
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.pad.connected = true;
+  s.pad.axes[index] = std::clamp(value, -32768, 32767);
+}
+
+void UnplugPad() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.pad = {};
+}
+
+bool CloseFromDesktop(HWND window, DesktopClose how) {
+  SDL_Window* sdl = win32::SdlWindowOf(window);
+  if (sdl == nullptr) return false;
+  SDL_Event event{};
+  switch (how) {
+    case DesktopClose::CloseBox:
+      event.type = SDL_WINDOWEVENT;
+      event.window.windowID = SDL_GetWindowID(sdl);
+      event.window.event = SDL_WINDOWEVENT_CLOSE;
+      break;
+    case DesktopClose::AltF4:
+      event.type = SDL_KEYDOWN;
+      event.key.windowID = SDL_GetWindowID(sdl);
+      event.key.state = SDL_PRESSED;
+      event.key.keysym.scancode = SDL_SCANCODE_F4;
+      event.key.keysym.sym = SDLK_F4;
+      event.key.keysym.mod = KMOD_LALT;
+      break;
+    case DesktopClose::SessionQuit:
+      event.type = SDL_QUIT;
+      break;
+  }
+  return SDL_PushEvent(&event) == 1;
+}
 
 void QueueAnswer(int frame, Answer answer) {
   State& s = S();
@@ -232,6 +370,7 @@ bool ParseScript(const std::string& text, Script* script, std::string* error) {
   std::istringstream lines(text);
   std::string line;
   int lineNumber = 0;
+  std::string padError;
   auto fail = [&](const std::string& why) {
     if (error) *error = "line " + std::to_string(lineNumber) + ": " + why + ": " + Trim(line);
     return false;
@@ -264,6 +403,8 @@ bool ParseScript(const std::string& text, Script* script, std::string* error) {
       }
       event.kind = ScriptEvent::Kind::Answer;
       event.value = argument == "yes" ? 1 : 0;
+    } else if (verb == "PAD") {
+      if (!ParsePadEvent(words, &event, &padError)) return fail(padError);
     } else {
       return fail("unknown event");
     }
@@ -312,6 +453,7 @@ namespace detail {
 bool OnQueueEmpty() {
   State& s = S();
   FrameHook hook;
+  bool endRun = false;
   int next = 0;
   {
     std::lock_guard lock(s.mutex);
@@ -319,10 +461,14 @@ bool OnQueueEmpty() {
     if (s.hookCalledFor != next) {
       s.hookCalledFor = next;
       hook = s.frameHook;
+      const int limit = EnvironmentFrameLimit();
+      endRun = !hook && limit >= 0 && next >= limit && !s.quitAsked;
+      if (endRun) s.quitAsked = true;
     }
   }
-  if (hook) {
-    hook(next);
+  if (hook) hook(next);
+  if (endRun) QuitFromTheDesktop();
+  if (hook || endRun) {
     MSG pending;
     if (PeekMessageA(&pending, nullptr, 0, 0, PM_NOREMOVE)) return false;
   }
@@ -370,6 +516,12 @@ void SleepFor(DWORD milliseconds) {
   std::this_thread::yield();
 }
 
+gamepad::State Pad() {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  return s.pad;
+}
+
 bool KeyDown(int virtualKey) {
   if (virtualKey < 0 || virtualKey > 0xFF) return false;
   State& s = S();
@@ -390,6 +542,10 @@ int AnswerBox(const std::string& text, const std::string& caption, UINT type) {
   }
   const int result = ResultFor(type, chosen ? &*chosen : nullptr);
   s.boxes.push_back({frame, text, caption, type, result});
+  if (EnvironmentFrameLimit() >= 0) {
+    std::fprintf(stderr, "message box in frame %d: \"%s\" \"%s\" answered %d\n", frame,
+                 caption.c_str(), text.c_str(), result);
+  }
   return result;
 }
 

@@ -40,8 +40,17 @@ uint32_t Read32(const unsigned char* p) {
 }
 uint16_t Read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+constexpr int kLargestIcon = 256;  // what an ICO directory entry can say
+
 bool DecodePng(const unsigned char* data, size_t size, Icon* out) {
   int width = 0, height = 0, channels = 0;
+  // The size comes from the header first: the decoder reserves the whole picture
+  // before it reads the data, so a claim of a huge one is refused right here.
+  if (size > 0x7fffffff ||
+      !stbi_info_from_memory(data, static_cast<int>(size), &width, &height, &channels) ||
+      width <= 0 || height <= 0 || width > kLargestIcon || height > kLargestIcon) {
+    return false;
+  }
   stbi_uc* pixels = stbi_load_from_memory(data, static_cast<int>(size), &width, &height,
                                           &channels, 4);
   if (pixels == nullptr) return false;

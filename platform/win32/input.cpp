@@ -5,8 +5,12 @@
 // which holds the pointer — so it is switched on only while the cursor is hidden
 // and one of our windows has the focus; switching to another program lets the
 // pointer go, and coming back takes it again.
+//
+// Gamepads (gamepad.cpp) hold keys and move the cursor too; a pad held while
+// the game is not in front does nothing.
 #include <SDL.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include <windows.h>
@@ -24,6 +28,7 @@ struct CursorState {
   bool windowFocused = false;
   bool suspended = false;  // a message box is open
   bool captured = false;
+  StickTurn stickTurn;
 };
 
 CursorState& C() {
@@ -92,7 +97,33 @@ bool RealKeyDown(int vk) {
   }
 }
 
+// The pad a reading sees: the scripted one when headless, the plugged-in ones otherwise.
+gamepad::State PadNow(bool headlessRun) {
+  return headlessRun ? headless::detail::Pad() : ReadConnectedPads();
+}
+
+// Whether the pads may act now: a person plays only the game in front, and a
+// message box takes its answer from the keyboard and mouse.
+bool PadsAct(const CursorState& c, bool headlessRun) {
+  return headlessRun || (c.windowFocused && !c.suspended);
+}
+
 }  // namespace
+
+int StickTurn::Advance(bool acting, double rate, DWORD now) {
+  if (!acting || !running_) {
+    running_ = acting;
+    clock_ = now;
+    remainder_ = 0.0;
+    return 0;
+  }
+  const DWORD elapsed = std::min<DWORD>(now - clock_, kLongestStep);
+  clock_ = now;
+  remainder_ += rate * elapsed;
+  const int whole = static_cast<int>(remainder_);  // towards zero, either way
+  remainder_ -= whole;
+  return whole;
+}
 
 bool PointerCaptureWanted(bool headlessRun, bool windowFocused, bool messageBoxOpen,
                           int cursorDisplayCount) {
@@ -133,13 +164,21 @@ using namespace glomp::win32;
 
 SHORT GetAsyncKeyState(int virtualKey) {
   if (virtualKey <= 0 || virtualKey > 0xFF) return 0;
-  const bool down = glomp::headless::IsEnabled() ? glomp::headless::detail::KeyDown(virtualKey)
-                                                 : RealKeyDown(virtualKey);
+  const bool headlessRun = glomp::headless::IsEnabled();
+  bool down = headlessRun ? glomp::headless::detail::KeyDown(virtualKey) : RealKeyDown(virtualKey);
+  if (!down && glomp::gamepad::HoldsKey(PadNow(headlessRun), virtualKey)) {
+    CursorState& c = C();
+    std::lock_guard lock(c.mutex);
+    down = PadsAct(c, headlessRun);
+  }
   return down ? static_cast<SHORT>(0x8000) : 0;
 }
 
 BOOL GetCursorPos(LPPOINT point) {
   if (point == nullptr) return FALSE;
+  const bool headlessRun = glomp::headless::IsEnabled();
+  const glomp::gamepad::State pad = PadNow(headlessRun);
+  const DWORD now = headlessRun ? glomp::headless::Now() : SDL_GetTicks();
   CursorState& c = C();
   std::lock_guard lock(c.mutex);
   if (c.captured) {
@@ -148,6 +187,7 @@ BOOL GetCursorPos(LPPOINT point) {
     c.position.x += dx;
     c.position.y += dy;
   }
+  c.position.x += c.stickTurn.Advance(PadsAct(c, headlessRun), glomp::gamepad::TurnRate(pad), now);
   *point = c.position;
   return TRUE;
 }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "glomp/gamepad.h"
+
 namespace glomp::win32 {
 // Starts SDL's video subsystem once; false when no video driver works.
 bool EnsureVideo();
@@ -24,6 +26,29 @@ bool PointerCaptureWanted(bool headlessRun, bool windowFocused, bool messageBoxO
 // A message box needs the pointer; these release and re-take it around one.
 void SuspendPointerCapture();
 void ResumePointerCapture();
+
+// The game controllers plugged in now, read as one pad; pads plugged in or
+// pulled out since the last reading are opened or dropped first.
+gamepad::State ReadConnectedPads();
+int ConnectedPadCount();
+// The right stick's turning, as whole pixels of cursor movement per reading.
+class StickTurn {
+ public:
+  // A reading after a pause (a loading picture) turns as if no more than this
+  // had passed since the one before.
+  static constexpr DWORD kLongestStep = 50;
+  // Pixels turned at `rate` (pixels a millisecond) since the last reading at
+  // time `now`. While the pads may not act (`acting` false: the game is not in
+  // front, a message box is open) nothing turns, and the first reading after
+  // they may again turns nothing either: the time away is not made up for. The
+  // part of a pixel left over is carried to the next reading.
+  int Advance(bool acting, double rate, DWORD now);
+
+ private:
+  bool running_ = false;
+  DWORD clock_ = 0;
+  double remainder_ = 0.0;
+};
 
 // Icons made by LoadImageA: RGBA pixels, rows top-down.
 struct Icon {
@@ -47,6 +72,8 @@ void OnDispatch(HWND window, UINT message);
 DWORD ReadClock();
 void SleepFor(DWORD milliseconds);
 bool KeyDown(int virtualKey);
+// The scripted pad.
+gamepad::State Pad();
 // Records a box and returns its answer.
 int AnswerBox(const std::string& text, const std::string& caption, UINT type);
 }  // namespace glomp::headless::detail

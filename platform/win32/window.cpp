@@ -149,7 +149,13 @@ void Enqueue(const MSG& message) {
   r.queue.push_back(message);
 }
 
-// Turns what SDL has seen into window messages.
+bool IsCloseShortcut(const SDL_KeyboardEvent& key) {
+  return key.keysym.sym == SDLK_F4 && (key.keysym.mod & KMOD_ALT) != 0 && key.repeat == 0;
+}
+
+// Turns what SDL has seen into window messages. Every way to close the game
+// from the desktop (the close box, Alt+F4, the session's quit) becomes WM_CLOSE,
+// which the game answers with its quit question.
 void PumpSdlEvents() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   SDL_Event event;
@@ -159,6 +165,15 @@ void PumpSdlEvents() {
       Registry& r = R();
       std::lock_guard lock(r.mutex);
       if (!r.windows.empty()) Enqueue({Handle(r.windows.front().get()), WM_CLOSE, 0, 0, 0, {}});
+      continue;
+    }
+    if (event.type == SDL_KEYDOWN) {
+      // Alt+F4 reaches the game only where no window manager took it for itself.
+      if (IsCloseShortcut(event.key)) {
+        if (Window* window = FindSdl(event.key.windowID)) {
+          Enqueue({Handle(window), WM_CLOSE, 0, 0, 0, {}});
+        }
+      }
       continue;
     }
     if (event.type != SDL_WINDOWEVENT) continue;

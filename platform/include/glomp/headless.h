@@ -8,6 +8,12 @@
 //   and runs as fast as the CPU allows.
 // - GetAsyncKeyState() reads keys set here, GetCursorPos() a cursor moved here.
 // - MessageBoxA() shows nothing: it records the box and returns a queued answer.
+// - Gamepads plugged into the machine are not read; a scripted pad stands in.
+//
+// GLOMP_HEADLESS_FRAMES=N in the environment ends a run started without a
+// frame hook (the game itself, say through its launcher) at frame N: the desktop
+// asks the game to quit and the quit question is answered Yes. Each message box
+// of such a run is also written to the standard error stream.
 //
 // A frame is counted each time PeekMessageA() finds the queue empty: that is the
 // moment the game's loop starts its next frame. Frame numbers start at 0.
@@ -16,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "glomp/gamepad.h"
 #include "glomp/wintypes.h"
 
 namespace glomp::headless {
@@ -52,6 +59,18 @@ void SetDispatchObserver(DispatchObserver observer);
 void SetKey(int virtualKey, bool down);
 // Moves the cursor by (dx, dy) screen pixels.
 void MoveMouse(int dx, int dy);
+// The scripted pad: plugged in by its first button or axis, pulled out by UnplugPad.
+void SetPadButton(gamepad::Button button, bool down);
+void SetPadAxis(gamepad::Axis axis, int value);
+void UnplugPad();
+
+// ---- the desktop -------------------------------------------------------------
+// The ways a person closes a game from the desktop: the window's close box,
+// Alt+F4 where no window manager takes it, and the session's quit. Each is told
+// to the window as SDL tells it, and reaches its procedure as WM_CLOSE.
+enum class DesktopClose { CloseBox, AltF4, SessionQuit };
+// False when the window is not one of ours.
+bool CloseFromDesktop(HWND window, DesktopClose how);
 
 // ---- message boxes ----------------------------------------------------------
 enum class Answer { Yes, No };
@@ -81,11 +100,15 @@ bool OpenGLAvailable();
 //                             UP, F1 ...; letters and digits as themselves)
 //   FRAME MOUSEX dx
 //   FRAME ANSWER yes|no
+//   FRAME PAD button NAME down|up   (names in glomp/gamepad.h: south, start, dpup ...)
+//   FRAME PAD axis NAME VALUE       (leftx, lefty, rightx ...; -32768 to 32767)
+//   FRAME PAD unplug
 struct ScriptEvent {
-  enum class Kind { Key, MouseX, Answer } kind;
+  enum class Kind { Key, MouseX, Answer, PadButton, PadAxis, PadUnplug } kind;
   int frame;
-  int value;  // virtual key, dx, or 1 for yes / 0 for no
-  bool down;  // keys only
+  int value;  // virtual key, dx, 1 for yes / 0 for no, or the pad's button or axis
+  bool down;  // keys and pad buttons
+  int axisValue = 0;  // pad axes
 };
 struct Script {
   std::vector<ScriptEvent> events;

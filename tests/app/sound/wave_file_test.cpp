@@ -111,6 +111,9 @@ TEST(WaveFileTest, RefusesBrokenFiles) {
     if (broken.exists) testwav::Write(path, broken.bytes);
     CWaveFile wave;
     EXPECT_EQ(wave.Open(path.c_str()), E_FAIL) << broken.name;
+    // Found by fuzzing: a file whose format read but whose data chunk did not
+    // kept its format, as if it had opened.
+    EXPECT_EQ(wave.GetFormat(), nullptr) << broken.name << ": a failed open keeps no format";
     BYTE byte;
     DWORD got = 1;
     wave.Read(&byte, 1, &got);

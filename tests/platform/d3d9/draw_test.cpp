@@ -1,6 +1,7 @@
 // Drawing through the device: what lands on the back buffer, read back the
 // way screenshots read it.
 #include <cmath>
+#include <cstring>
 
 #include "platform/d3d9/device_fixture.h"
 
@@ -287,6 +288,52 @@ TEST_F(DeviceTest, RedLineListIsRed) {
   ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(ScreenVertex)), D3D_OK);
   EXPECT_TRUE(Near(BackBufferAt(30, 10), 255, 0, 0));
   EXPECT_TRUE(Near(BackBufferAt(30, 14), 0, 0, 0));
+}
+
+// The vertex array is set up again only when the format, buffer, stride or
+// offset changes: each of those changes must still reach the draw.
+TEST_F(DeviceTest, EachDrawReadsItsOwnVerticesWhenBuffersAndOffsetsChange) {
+  const ScreenVertex quads[8] = {
+      {0, 0, 0, 1, 0xFFFF0000, 0, 0},   {16, 0, 0, 1, 0xFFFF0000, 1, 0},
+      {0, 48, 0, 1, 0xFFFF0000, 0, 1},  {16, 48, 0, 1, 0xFFFF0000, 1, 1},
+      {16, 0, 0, 1, 0xFF00FF00, 0, 0},  {32, 0, 0, 1, 0xFF00FF00, 1, 0},
+      {16, 48, 0, 1, 0xFF00FF00, 0, 1}, {32, 48, 0, 1, 0xFF00FF00, 1, 1}};
+  IDirect3DVertexBuffer9* buffer = nullptr;
+  ASSERT_EQ(device_->CreateVertexBuffer(sizeof quads, 0, kScreenFvf, D3DPOOL_MANAGED, &buffer,
+                                        nullptr),
+            D3D_OK);
+  void* data = nullptr;
+  ASSERT_EQ(buffer->Lock(0, 0, &data, 0), D3D_OK);
+  std::memcpy(data, quads, sizeof quads);
+  buffer->Unlock();
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  device_->SetFVF(kScreenFvf);
+  device_->SetStreamSource(0, buffer, 0, sizeof(ScreenVertex));
+  ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);  // red, left
+  device_->SetStreamSource(0, buffer, 4 * sizeof(ScreenVertex), sizeof(ScreenVertex));
+  ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);  // green, next
+  // User-pointer vertices of another format in between, then the buffer again.
+  struct Plain {
+    float x, y, z, rhw;
+  } blue[4] = {{32, 0, 0, 1}, {48, 0, 0, 1}, {32, 48, 0, 1}, {48, 48, 0, 1}};
+  device_->SetFVF(D3DFVF_XYZRHW);
+  device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF0000FF);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, blue, sizeof(Plain)), D3D_OK);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device_->SetFVF(kScreenFvf);
+  device_->SetStreamSource(0, buffer, 0, sizeof(ScreenVertex));
+  const D3DRECT right = {48, 0, 64, 48};
+  device_->Clear(1, &right, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);  // red over red
+  EXPECT_TRUE(Near(BackBufferAt(8, 24), 255, 0, 0));
+  EXPECT_TRUE(Near(BackBufferAt(24, 24), 0, 255, 0));
+  EXPECT_TRUE(Near(BackBufferAt(40, 24), 0, 0, 255));
+  EXPECT_TRUE(Near(BackBufferAt(56, 24), 0, 0, 0));
+  device_->SetStreamSource(0, nullptr, 0, 0);
+  buffer->Release();
 }
 
 }  // namespace

@@ -60,6 +60,30 @@ TEST(ImageDecode, EmptyTruncatedAndMalformedFilesAreRefused) {
   }
 }
 
+// A few hundred bytes whose header claims 16000 x 16000 pixels made the decoder
+// reserve a gigabyte before it found the data missing. Such a
+// claim is refused from the header; a large flat picture that really is in its
+// few kilobytes still loads.
+TEST(ImageDecode, PngClaimingMorePixelsThanItsDataHoldsIsRefusedUpFront) {
+  auto claim = texfiles::Png(8, 8, 4, [](int, int) { return texfiles::Rgba(9, 9, 9, 255); });
+  ASSERT_GT(claim.size(), 24u);
+  for (int at : {16, 20}) {  // IHDR width and height, big-endian
+    claim[at] = 0x00, claim[at + 1] = 0x00, claim[at + 2] = 0x3E, claim[at + 3] = 0x80;
+  }
+  DecodedFile file;
+  std::string reason;
+  EXPECT_FALSE(glomp::DecodeImageFile(claim, &file, &reason));
+  EXPECT_NE(reason.find("claims more pixels than its data can hold"), std::string::npos)
+      << reason;
+  EXPECT_TRUE(file.levels.empty());
+
+  const auto flat = texfiles::Png(1024, 1024, 4, [](int, int) { return texfiles::Rgba(0, 0, 0, 0); });
+  ASSERT_LT(flat.size() * 50, 1024u * 1024u * 4u) << "the flat picture packs its pixels well";
+  ASSERT_TRUE(glomp::DecodeImageFile(flat, &file, &reason)) << reason;
+  EXPECT_EQ(file.info.Width, 1024u);
+  EXPECT_EQ(file.info.Height, 1024u);
+}
+
 TEST(ImageDecode, DdsCubeMapFacesAndRefusals) {
   const auto cube = texfiles::DdsCube(4, 2, true);
   DecodedFile file;

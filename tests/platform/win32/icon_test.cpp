@@ -115,6 +115,13 @@ TEST(Icon, MissingTruncatedAndMalformedFilesGiveNull) {
   bad.push_back(hugeWidth);
   Bytes notPng = MakeIco({{16, Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 1, 2, 3}}});
   bad.push_back(notPng);
+  // A PNG image's own header may claim any size, and the decoder reserved it all
+  // (16000 x 16000 here) before finding the data missing. Icons are at most
+  // 256 x 256; a larger PNG image, real or claimed, is no icon.
+  bad.push_back(MakeIco({{0, PngBytes(300)}}));
+  Bytes claim = PngBytes(16);
+  for (int at : {16, 20}) claim[at] = 0, claim[at + 1] = 0, claim[at + 2] = 0x3E, claim[at + 3] = 0x80;
+  bad.push_back(MakeIco({{0, claim}}));
   int index = 0;
   for (const Bytes& file : bad) {
     const std::string path = WriteFile("bad" + std::to_string(index++) + ".ico", file);

@@ -3,6 +3,7 @@
 
 #include <stb/stb_image_write.h>
 
+#include <utility>
 #include <vector>
 
 #include "support/headless_device.h"
@@ -101,6 +102,51 @@ Mesh halves {
                                nullptr, &mesh),
             S_OK);
   EXPECT_EQ(mesh->DrawSubset(0), D3DERR_INVALIDCALL);
+  mesh->Release();
+}
+
+// Draws read the device's copy of the mesh, which must follow every write made
+// through a lock between draws (skinned meshes are rewritten every frame), and
+// only those: a read-only lock changes nothing.
+TEST_F(MeshDrawTest, DrawsFollowTheVerticesWrittenSinceTheLastDraw) {
+  std::string path = Write("left.x", R"(
+Mesh left {
+  4; -1;-1;0.5;, -1;1;0.5;, 0;1;0.5;, 0;-1;0.5;;
+  1; 4;0,1,2,3;;
+  MeshMaterialList { 1; 1; 0; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }
+}
+)");
+  LPD3DXMESH mesh = nullptr;
+  ASSERT_EQ(D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_MANAGED, device_, nullptr, nullptr, nullptr,
+                               nullptr, &mesh),
+            S_OK);
+  auto drawn = [&](UINT x) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    EXPECT_EQ(mesh->DrawSubset(0), S_OK);
+    device_->EndScene();
+    return Rgb(Pixels()[kHeight / 2 * kWidth + x]) == 0xFFFFFFu;
+  };
+  const UINT leftX = kWidth / 4, rightX = 3 * kWidth / 4;
+  EXPECT_TRUE(drawn(leftX));
+  EXPECT_FALSE(drawn(rightX));
+  // Moved one unit to the right: the quad now covers the right half.
+  const DWORD stride = mesh->GetNumBytesPerVertex();
+  BYTE* vertices = nullptr;
+  ASSERT_EQ(mesh->LockVertexBuffer(0, reinterpret_cast<void**>(&vertices)), S_OK);
+  for (DWORD v = 0; v < mesh->GetNumVertices(); ++v) {
+    reinterpret_cast<float*>(vertices + v * stride)[0] += 1.0f;
+  }
+  mesh->UnlockVertexBuffer();
+  EXPECT_FALSE(drawn(leftX));
+  EXPECT_TRUE(drawn(rightX));
+  // Reversed winding through the index buffer: culled (D3DCULL_CCW) from now on.
+  WORD* indices = nullptr;
+  ASSERT_EQ(mesh->LockIndexBuffer(0, reinterpret_cast<void**>(&indices)), S_OK);
+  std::swap(indices[1], indices[2]);
+  std::swap(indices[4], indices[5]);
+  mesh->UnlockIndexBuffer();
+  EXPECT_FALSE(drawn(rightX));
   mesh->Release();
 }
 
