@@ -11,23 +11,13 @@
 #include "platform/tex/test_device.h"
 #include "render/ResourceCache.h"
 #include "slime_fixture.h"
+#include "small_stage.h"
 #include "stage/MOS_Move.h"
 #include "stage/MapObjectList.h"
 #include "stage/Stage.h"
 
 namespace chara_test {
 namespace {
-
-// Squares of side 2 around their origin, one material of alpha `alpha`: a floor
-// in the xz plane, walls in the yz plane (facing x) and the xy plane (facing z).
-std::string Square(const char* corners, float alpha) {
-  return std::string("xof 0303txt 0032\nMesh square {\n  4; ") + corners +
-         ";\n  2; 3;0,1,2;, 3;0,2,3;;\n  MeshMaterialList { 1; 2; 0, 0;;\n"
-         "    Material { 1;1;1;" + std::to_string(alpha) + ";; 5; 0;0;0;; 0;0;0;; }\n  }\n}\n";
-}
-const char* kFloor = "-1;0;-1;, -1;0;1;, 1;0;1;, 1;0;-1;";
-const char* kWallX = "0;-1;-1;, 0;1;-1;, 0;1;1;, 0;-1;1;";
-const char* kWallZ = "-1;-1;0;, -1;1;0;, 1;1;0;, 1;-1;0;";
 
 class CollisionTest : public restest::DeviceTest {
  protected:
@@ -39,11 +29,7 @@ class CollisionTest : public restest::DeviceTest {
     std::filesystem::create_directory_symlink(runDirectory / "data", "data");
     CGraphicsDevice::GetInstance().device = device_;
     g_resourceCache = new CResourceCache;
-    Write("floor.x", Square(kFloor, 1.0f));
-    Write("floor0.x", Square(kFloor, 0.0f));
-    Write("floorhalf.x", Square(kFloor, 0.5f));
-    Write("wallx.x", Square(kWallX, 1.0f));
-    Write("wallz.x", Square(kWallZ, 1.0f));
+    WriteSquares();
     g_soundManager = new CSoundManager(nullptr);
     g_soundManager->Load();
   }
@@ -58,22 +44,9 @@ class CollisionTest : public restest::DeviceTest {
     restest::DeviceTest::TearDown();
   }
 
-  static void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-
-  // Builds the stage from rows "model,x,y,z,sx,sy,sz,rx,ry,rz,kind[,mx,my,mz,number]".
+  // Builds the stage and makes it the running scene's.
   MapObjectList& Stage(const std::vector<std::string>& rows) {
-    std::string text = "model,x,y,z,sx,sy,sz,rx,ry,rz,kind,mx,my,mz,number\n"
-                       "file,float,float,float,float,float,float,deg,deg,deg,text,f,f,f,int\n";
-    for (const std::string& row : rows) text += row + "\n";
-    Write("stage.csv", text);
-    ::testing::internal::CaptureStderr();
-    stage_ = std::make_unique<CStage>(new MapObjectList(-1));
-    ::testing::internal::GetCapturedStderr();
-    ::testing::internal::CaptureStdout();
-    stage_->objects->LoadFile("stage.csv");
-    ::testing::internal::GetCapturedStdout();
+    stage_ = LoadSmallStage(rows);
     scene_.stage = stage_.get();
     return *stage_->objects;
   }
