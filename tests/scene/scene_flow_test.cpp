@@ -13,6 +13,7 @@
 #include "game_fixture.h"
 #include "glomp/headless.h"
 #include "scene/LoadFlag.h"
+#include "scene/Game.h"
 #include "scene/Result.h"
 #include "scene/Scene.h"
 #include "scene/SceneManager.h"
@@ -29,7 +30,7 @@ struct FrameState {
   int frameCount;
   int loadingFrames;
   const CScene* scene;  // for comparing only: scenes are gone after the run
-  bool isResult;
+  bool isGame;
 };
 
 class SceneFlowTest : public GameTest {
@@ -45,7 +46,7 @@ class SceneFlowTest : public GameTest {
     const CSceneManager& m = *g_sceneManager;
     return {m.fadeAlpha, m.fading, m.changing, m.currentId.load(),
             m.current ? m.current->frameCount : -1, m.loadingFrames.load(), m.current,
-            dynamic_cast<const SResult*>(m.current) != nullptr};
+            dynamic_cast<const SGame*>(m.current) != nullptr};
   }
   static void PressEnterAt(int frame, int now) {
     if (now == frame) glomp::headless::SetKey(VK_RETURN, true);
@@ -83,14 +84,14 @@ TEST_F(SceneFlowTest, AChangeFadesOutBy5SwitchesAtWhiteAndFadesInBy10) {
     EXPECT_TRUE(after[f].fading && after[f].changing) << f;
     EXPECT_EQ(after[f].sceneId, 0) << f;
   }
-  // The game scene (the result scene stands in for it) from the switch on.
+  // The game scene from the switch on.
   EXPECT_EQ(after[switchFrame].sceneId, 1);
   EXPECT_FALSE(after[switchFrame].changing);
   EXPECT_TRUE(after[switchFrame + 25].fading);
   EXPECT_FALSE(after[switchFrame + 26].fading);
   EXPECT_EQ(after[switchFrame + 26].alpha, 0);
-  EXPECT_FALSE(after[switchFrame - 1].isResult);
-  EXPECT_TRUE(after[switchFrame].isResult);
+  EXPECT_FALSE(after[switchFrame - 1].isGame);
+  EXPECT_TRUE(after[switchFrame].isGame);
   // Loading frames are counted only in the frame of the switch.
   for (const auto& [frame, state] : after) {
     if (frame != switchFrame) {
