@@ -37,3 +37,10 @@ bool CKeyboard::IsDown(int slot) const {
   if (slot < 0 || slot >= kSlotCount) return false;
   return state[slot] == KEY_PRESSED || state[slot] == KEY_HELD;
 }
+
+bool SlotDown(int slot) { return g_keyboard && g_keyboard->IsDown(slot); }
+
+bool SlotPressed(int slot) {
+  return g_keyboard && slot >= 0 && slot < CKeyboard::kSlotCount &&
+         g_keyboard->state[slot] == KEY_PRESSED;
+}

@@ -25,3 +25,8 @@ class CKeyboard {
 };
 
 extern CKeyboard* g_keyboard;
+
+// The process keyboard's slot is pressed or held / went down this frame; false
+// without a keyboard or for a slot out of range.
+bool SlotDown(int slot);
+bool SlotPressed(int slot);

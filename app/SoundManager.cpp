@@ -76,3 +76,7 @@ std::string CSoundManager::LogJson() const {
 }
 
 std::string SoundLogJson() { return g_soundManager ? g_soundManager->LogJson() : "[]"; }
+
+void RequestSound(int id, int mode) {
+  if (g_soundManager) g_soundManager->Play(id, mode);
+}

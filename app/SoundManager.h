@@ -47,5 +47,8 @@ class CSoundManager {
 // The process-wide sound manager, created by CApplication::Init.
 extern CSoundManager* g_soundManager;
 
+// Posts a play request to the process sound manager; nothing without one.
+void RequestSound(int id, int mode);
+
 // g_soundManager's LogJson(), or "[]" while there is none.
 std::string SoundLogJson();

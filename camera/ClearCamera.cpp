@@ -45,6 +45,6 @@ void ClearCamera::Update() {
   }
   if (player->clearCount > kSecondSwingCount) {
     scene->LetGatesOpen();
-    if (g_soundManager) g_soundManager->Play(kGateSound, kRestart);
+    RequestSound(kGateSound, kRestart);
   }
 }

@@ -39,18 +39,6 @@ constexpr int kEffectEvery = 5;
 constexpr int kRingSettled = 1;
 constexpr int kRingLanding = 0;
 
-bool KeyDown(int slot) {
-  if (!g_keyboard) return false;
-  const int state = g_keyboard->state[slot];
-  return state == KEY_PRESSED || state == KEY_HELD;
-}
-
-bool KeyPressed(int slot) { return g_keyboard && g_keyboard->state[slot] == KEY_PRESSED; }
-
-void RequestSound(int id, int mode) {
-  if (g_soundManager) g_soundManager->Play(id, mode);
-}
-
 D3DXMATRIX TranslationMatrix(const D3DXVECTOR3& v) {
   D3DXMATRIX m;
   D3DXMatrixTranslation(&m, v.x, v.y, v.z);
@@ -123,10 +111,10 @@ void Player::Update() {
 
 void Player::Turn() {
   if (!InGamePhase(kPhasePlay)) return;
-  if (KeyDown(kTurnLeftSlot)) {
+  if (SlotDown(kTurnLeftSlot)) {
     angles.y -= 1.0f;
     TurnWorld(&world, -kDegreesPerFrameTurn);
-  } else if (KeyDown(kTurnRightSlot)) {
+  } else if (SlotDown(kTurnRightSlot)) {
     angles.y += 1.0f;
     TurnWorld(&world, kDegreesPerFrameTurn);
   }
@@ -137,35 +125,35 @@ void Player::Turn() {
 
 void Player::Walk() {
   if (!InGamePhase(kPhasePlay) || wallJump) return;
-  if (KeyDown(kForwardSlot)) {
+  if (SlotDown(kForwardSlot)) {
     velocity.z = std::min(velocity.z + kWalkSpeed, kWalkSpeed);
-  } else if (KeyDown(kBackSlot)) {
+  } else if (SlotDown(kBackSlot)) {
     velocity.z = std::max(velocity.z - kWalkSpeed, -kWalkSpeed);
   } else {
     velocity.z = Glide(velocity.z);
   }
-  if (KeyDown(kLeftSlot)) {
+  if (SlotDown(kLeftSlot)) {
     velocity.x = std::max(velocity.x - kWalkSpeed, -kWalkSpeed);
-  } else if (KeyDown(kRightSlot)) {
+  } else if (SlotDown(kRightSlot)) {
     velocity.x = std::min(velocity.x + kWalkSpeed, kWalkSpeed);
   } else {
     velocity.x = Glide(velocity.x);
   }
-  const bool moved = KeyDown(kForwardSlot) || KeyDown(kBackSlot) || KeyDown(kLeftSlot) ||
-                     KeyDown(kRightSlot);
+  const bool moved = SlotDown(kForwardSlot) || SlotDown(kBackSlot) || SlotDown(kLeftSlot) ||
+                     SlotDown(kRightSlot);
   if (FootstepDue() && moved && onGround) RequestSound(kWalkSound, kFromStart);
 }
 
 void Player::JumpInput() {
   if (!InGamePhase(kPhasePlay)) return;
-  if (onGround && KeyDown(kJumpSlot)) {
+  if (onGround && SlotDown(kJumpSlot)) {
     velocity.y = kJumpSpeed;
     onGround = false;
     effects.AddRing(position, groundNormal, kRingSettled);
     RequestSound(kJumpSound, kRestart);
     return;
   }
-  if (KeyPressed(kJumpSlot) && wallStickFrames > 0) {
+  if (SlotPressed(kJumpSlot) && wallStickFrames > 0) {
     wallStickFrames = 0;
     wallJump = true;
     velocity.y = kJumpSpeed;

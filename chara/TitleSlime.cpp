@@ -28,16 +28,6 @@ constexpr float kWalkFactor = 0.2f * 9.0f;  // × size: 0.09 for the title slime
 constexpr float kHopSpeed = 0.6f;
 constexpr float kDegreesToRadians = 0.017453292f;
 
-bool KeyDown(int slot) {
-  if (!g_keyboard) return false;
-  const int state = g_keyboard->state[slot];
-  return state == KEY_PRESSED || state == KEY_HELD;
-}
-
-void RequestSound(int id, int mode) {
-  if (g_soundManager) g_soundManager->Play(id, mode);
-}
-
 
 }  // namespace
 
@@ -124,9 +114,9 @@ void TitleSlime::ChooseColour() {
     if (onGround) ++hopDelay;
     return;
   }
-  if (KeyDown(kUpSlot)) {
+  if (SlotDown(kUpSlot)) {
     hue = (hue + 1) % 360;
-  } else if (KeyDown(kDownSlot)) {
+  } else if (SlotDown(kDownSlot)) {
     hue = (hue - 1 + 360) % 360;
   } else {
     return;

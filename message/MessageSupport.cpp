@@ -22,12 +22,12 @@ float ClientWidth() { return static_cast<float>(CApplication::GetInstance().clie
 
 float ClientHeight() { return static_cast<float>(CApplication::GetInstance().clientHeight); }
 
-bool EnterPressed() { return g_keyboard && g_keyboard->state[kEnterSlot] == KEY_PRESSED; }
+bool EnterPressed() { return SlotPressed(kEnterSlot); }
 
-bool EnterDown() { return g_keyboard && g_keyboard->IsDown(kEnterSlot); }
+bool EnterDown() { return SlotDown(kEnterSlot); }
 
 void PlayButtonSound() {
-  if (g_soundManager) g_soundManager->Play(kButtonSound, kRestart);
+  RequestSound(kButtonSound, kRestart);
 }
 
 int SceneFrame() {

@@ -45,7 +45,7 @@ SGame::SGame()
   phase = kPhaseOpening;
   fallOutHeight = stage->objects->LowestSurface() - kFallOutDepth;
   reached.assign(stage->objects->Objects().size(), false);
-  if (g_soundManager) g_soundManager->Play(kGameMusic, kRestart);
+  RequestSound(kGameMusic, kRestart);
 }
 
 SGame::~SGame() { SGame::Release(); }
@@ -84,7 +84,7 @@ void SGame::SetPhase(int p) {
 
 void SGame::Update() {
   // The frame goes on after the request; the change comes at full white.
-  if (g_keyboard && g_keyboard->state[kEscapeSlot] == KEY_PRESSED) ChangeScene(kSceneTitle);
+  if (SlotPressed(kEscapeSlot)) ChangeScene(kSceneTitle);
   stage->Update();
   player->Update();
   FollowCheckpoints();

@@ -21,12 +21,6 @@ constexpr int kTitleMusic = 0;
 constexpr int kStartSound = 3;
 constexpr int kRestart = 1;
 
-bool Pressed(int slot) { return g_keyboard && g_keyboard->state[slot] == KEY_PRESSED; }
-
-void RequestSound(int id, int mode) {
-  if (g_soundManager) g_soundManager->Play(id, mode);
-}
-
 }  // namespace
 
 STitle::STitle() : pressEnter(nullptr), titleSlime(nullptr) {
@@ -65,18 +59,18 @@ void STitle::Release() {
 }
 
 void STitle::Update() {
-  if (Pressed(kEscapeSlot)) {
+  if (SlotPressed(kEscapeSlot)) {
     // The main loop asks the quit question before the next frame.
     CApplication::GetInstance().quitRequested = true;
     return;
   }
   // A request while the screen fades is dropped by the manager; the sound
   // plays either way. Enter keeps the colour the title started with.
-  if (Pressed(kEnterSlot)) {
+  if (SlotPressed(kEnterSlot)) {
     if (g_sceneManager) g_sceneManager->ChangeScene(SCENE_GAME);
     RequestSound(kStartSound, kRestart);
   }
-  if (Pressed(kSpaceSlot)) {
+  if (SlotPressed(kSpaceSlot)) {
     if (g_sceneManager) {
       g_sceneManager->ChangeScene(SCENE_GAME);
       g_sceneManager->slimeColour = titleSlime->colour;

@@ -19,10 +19,6 @@ constexpr int kContinue = 0;
 constexpr int kRestart = 1;
 constexpr int kOverlap = 2;
 
-void Play(int id, int mode) {
-  if (g_soundManager) g_soundManager->Play(id, mode);
-}
-
 }  // namespace
 
 MOS_Gate::MOS_Gate(CStaticMesh* model, const D3DXMATRIX& world, const std::string& kindText,
@@ -48,12 +44,12 @@ void MOS_Gate::Update() {
   if (std::fabs(turned) < kSwingDegrees) {
     Turn(SwingStep());
     turned += SwingStep();
-    Play(kOpeningSound, kContinue);
+    RequestSound(kOpeningSound, kContinue);
     return;
   }
   if (g_soundManager) g_soundManager->Stop(kOpeningSound);
   if (wobbleFrames > 0) {
-    if (wobbleFrames % kFramesPerGateSound == 0) Play(kGateSound, kOverlap);
+    if (wobbleFrames % kFramesPerGateSound == 0) RequestSound(kGateSound, kOverlap);
     // The wobble's turns add up, with an amplitude shrinking from 3 degrees to 0.1.
     const float amplitude = static_cast<float>(wobbleFrames) / 10.0f;
     Turn(Wave(amplitude, kWobbleRate, -1));
@@ -61,6 +57,6 @@ void MOS_Gate::Update() {
   } else if (!scene->ClearMessageShown()) {
     // The first wing to finish shows the clear picture; the others find it shown.
     scene->ShowClearMessage();
-    Play(kClearSound, kRestart);
+    RequestSound(kClearSound, kRestart);
   }
 }
