@@ -4,20 +4,14 @@
 of the shipped stage), checked on the replay log.
 
 Run from the build folder (where replay, data/ and Shader/ are)."""
-import json
 import os
-import subprocess
-import sys
 import tempfile
+
+from replay_log import check, finish, first, playing, run_replay
 
 ENTER = 10
 GAME_MUSIC, BUTTON_SOUND, GATE_SOUND = 1, 3, 9
 
-
-def playing(frame, sound):
-    # A frame's line is written after the sound manager has carried out its
-    # requests, so a sound asked for in that frame is playing in it.
-    return frame["sounds"][sound]["playing"]
 
 STAGE = """model,x,y,z,sx,sy,sz,rx,ry,rz,kind,mx,my,mz,number
 file,float,float,float,float,float,float,deg,deg,deg,text,float,float,float,int
@@ -56,39 +50,11 @@ def run_folder(folder):
     os.symlink(os.path.join(build, "Shader"), os.path.join(folder, "Shader"))
 
 
-def run_replay(folder):
-    replay = os.path.abspath("./replay")
-    if not os.path.exists(replay):
-        sys.exit("replay is not built in " + os.getcwd())
-    run_folder(folder)
-    script = os.path.join(folder, "clear.script")
-    log = os.path.join(folder, "clear.log")
-    with open(script, "w") as f:
-        f.write(SCRIPT)
-    with open(os.path.join(folder, "out.txt"), "w") as out:
-        code = subprocess.call([replay, "--script", script, "--frames", str(FRAMES), "--log", log],
-                               cwd=folder, stdout=out, stderr=subprocess.STDOUT)
-    if code != 0:
-        sys.exit("replay ended with %d" % code)
-    with open(log) as f:
-        return [json.loads(line) for line in f if '"frame"' in line]
-
-
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-
-
-def first(frames, predicate):
-    return next((f for f in frames if predicate(f)), None)
-
 
 def main():
     with tempfile.TemporaryDirectory() as folder:
-        frames = run_replay(folder)
+        run_folder(folder)
+        frames = run_replay(folder, SCRIPT, FRAMES, run_folder=folder)
     game = [f for f in frames if f["scene"] == 1]
     clear = [f for f in game if f["phase"] == 2]
     check(clear, "touching the goal starts the clear phase")
@@ -161,7 +127,4 @@ def main():
 
 if __name__ == "__main__":
     main()
-    for failure in failures:
-        print("FAILED:", failure)
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
-    sys.exit(1 if failures else 0)
+    finish()

@@ -5,21 +5,15 @@ Title -> Enter (held on into the opening) -> the opening fly-over and the start
 band -> a fresh Enter -> the fly back -> play behind the player -> a walk off
 the island -> the return to the start pad -> Escape back to the title.
 Run from the build folder (where replay, data/ and Shader/ are)."""
-import json
 import math
 import os
-import subprocess
-import sys
 import tempfile
+
+from replay_log import check, finish, first, playing, run_replay
 
 ENTER, ESCAPE = 10, 0
 BUTTON_SOUND = 3
 
-
-def playing(frame, sound):
-    # A frame's line is written after the sound manager has carried out its
-    # requests, so a sound asked for in that frame is playing in it.
-    return frame["sounds"][sound]["playing"]
 
 SCRIPT = """0 ANSWER no
 60 KEY RETURN down
@@ -38,38 +32,10 @@ SCRIPT = """0 ANSWER no
 FRAMES = 1400
 
 
-def run_replay(folder):
-    script = os.path.join(folder, "flow.script")
-    log = os.path.join(folder, "flow.log")
-    with open(script, "w") as f:
-        f.write(SCRIPT)
-    if not os.path.exists("./replay"):
-        sys.exit("replay is not built in " + os.getcwd())
-    with open(os.path.join(folder, "out.txt"), "w") as out:
-        code = subprocess.call(["./replay", "--script", script, "--frames", str(FRAMES),
-                                "--log", log], stdout=out, stderr=subprocess.STDOUT)
-    if code != 0:
-        sys.exit("replay ended with %d" % code)
-    with open(log) as f:
-        lines = [json.loads(line) for line in f]
-    return [line for line in lines if "frame" in line]
-
-
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-
-
-def first(frames, predicate):
-    return next((f for f in frames if predicate(f)), None)
-
 
 def main():
     with tempfile.TemporaryDirectory() as folder:
-        frames = run_replay(folder)
+        frames = run_replay(folder, SCRIPT, FRAMES)
     check(len(frames) == FRAMES, "one log line a frame")
     game = [f for f in frames if f["scene"] == 1]
     check(game, "Enter on the title leads into the game scene")
@@ -156,7 +122,4 @@ def main():
 
 if __name__ == "__main__":
     main()
-    for failure in failures:
-        print("FAILED:", failure)
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
-    sys.exit(1 if failures else 0)
+    finish()
