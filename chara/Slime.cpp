@@ -35,6 +35,14 @@ bool Contains(const std::string& text, const std::string& word) {
 
 float Axis(const D3DXVECTOR3& v, int axis) { return axis == 0 ? v.x : (axis == 1 ? v.y : v.z); }
 
+// Where a bone is in the body: its translation, except for the core, which sits
+// one unit up in its local frame; the lattice is measured from below it.
+D3DXVECTOR3 PlaceInBody(const BoneNode* node, const BoneNode* core) {
+  D3DXVECTOR3 t = TranslationOf(node->localMatrix);
+  if (node == core) t.y -= 1.0f;
+  return t;
+}
+
 }  // namespace
 
 CSlime::CSlime() {
@@ -231,12 +239,6 @@ std::vector<BoneNode*> CSlime::SortedNodes() const {
 
 void CSlime::Relax(BoneNode* core) {
   const float a = Wave(0.1f, 0.1f) + 0.2f;
-  // The core sits one unit up in its local frame; its offsets are taken from there.
-  auto localOf = [core](const BoneNode* node) {
-    D3DXVECTOR3 t = TranslationOf(node->localMatrix);
-    if (node == core) t.y -= 1.0f;
-    return t;
-  };
   const size_t count = bonePoints.size();
   for (BoneNode* p : SortedNodes()) {
     const BonePoint& point = bonePoints[p->frame->index];
@@ -248,7 +250,7 @@ void CSlime::Relax(BoneNode* core) {
       if (index < 0 || static_cast<size_t>(index) >= count) continue;
       if (bonePoints[index].level < point.level) continue;
       ++tied;
-      sum += (localOf(n) - localOf(p)) - (RestOf(n) - RestOf(p));
+      sum += (PlaceInBody(n, core) - PlaceInBody(p, core)) - (RestOf(n) - RestOf(p));
     }
     // A bone with nothing as near the leading side as itself has nothing to follow.
     if (tied == 0) continue;
@@ -269,6 +271,7 @@ void CSlime::UpdateBones() {
   RankBones();
   PushLeading(core, dir);
   Relax(core);
+  KeepBonesNearRest(core);
   // Recentre: the core back to local (0, 1, 0), carrying the lattice with it.
   const D3DXVECTOR3 c = TranslationOf(core->localMatrix);
   for (BoneNode* node : meshObject.nodes) {
@@ -278,6 +281,26 @@ void CSlime::UpdateBones() {
   }
   meshObject.Update(world);
   CollideBones(core);
+}
+
+void CSlime::KeepBonesNearRest(BoneNode* core) {
+  // The push and the pull alone let the leading bones run ahead without end: the
+  // core they are measured from follows only a fifth of its gap a frame. A bone
+  // may stray only so far from where it sits at rest beside the core, so the
+  // body squashes and stretches but stays one round slime.
+  const D3DXVECTOR3 coreNow = PlaceInBody(core, core);
+  const D3DXVECTOR3 coreRest = RestOf(core);
+  for (BoneNode* node : meshObject.nodes) {
+    if (node == core) continue;
+    const D3DXVECTOR3 restSpot = coreNow + (RestOf(node) - coreRest);
+    const D3DXVECTOR3 stray = TranslationOf(node->localMatrix) - restSpot;
+    const float length = D3DXVec3Length(&stray);
+    if (length <= kBoneStray) continue;
+    const D3DXVECTOR3 kept = restSpot + stray * (kBoneStray / length);
+    node->localMatrix._41 = kept.x;
+    node->localMatrix._42 = kept.y;
+    node->localMatrix._43 = kept.z;
+  }
 }
 
 bool CSlime::FootstepDue() {

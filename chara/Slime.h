@@ -71,6 +71,9 @@ class CSlime : public CharaBase {
   void PushLeading(BoneNode* core, const D3DXVECTOR3& dir);
   std::vector<BoneNode*> SortedNodes() const;
   void Relax(BoneNode* core);
+  // No bone other than the core ends a frame farther than kBoneStray from its
+  // rest offset beside the core.
+  void KeepBonesNearRest(BoneNode* core);
   void UpdateBones();
 
   // Movement and stage collision.
@@ -111,6 +114,9 @@ class CSlime : public CharaBase {
   static constexpr int kWallStickFrames = 100;
   static constexpr float kNearbyRadius = 100.0f;
   static constexpr int kStampSound = 5;
+  // How far a bone may stray from its rest offset, in model units (the rest
+  // lattice spans one unit).
+  static constexpr float kBoneStray = 0.25f;
 
  private:
   void ResetSlime();

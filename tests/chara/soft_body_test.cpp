@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -201,6 +202,70 @@ TEST_F(SoftBodyTest, AMovingSlimeStretchesAlongItsMotionAndSettlesAfter) {
   for (int i = 0; i < 300; ++i) slime.UpdateBones();
   EXPECT_NEAR(WorldOf(Bone(slime, w::kLeft)).x - WorldOf(core).x, -0.5f, 0.05f);
   EXPECT_NEAR(WorldOf(Bone(slime, w::kRight)).x - WorldOf(core).x, 0.5f, 0.05f);
+}
+
+// The widest extent of the lattice (the core left out) along each axis, in
+// model units: 1 at rest.
+D3DXVECTOR3 LatticeSpan(const CSlime& slime) {
+  D3DXVECTOR3 low(1e9f, 1e9f, 1e9f), high(-1e9f, -1e9f, -1e9f);
+  for (const CSlime::BoneNode* node : slime.meshObject.nodes) {
+    if (CSlime::NameOf(node) == w::kCore) continue;
+    const D3DXVECTOR3 p = WorldOf(node);
+    D3DXVec3Minimize(&low, &low, &p);
+    D3DXVec3Maximize(&high, &high, &p);
+  }
+  return high - low;
+}
+
+// The mean of the lattice bones' local translations: at rest, where the file
+// has the core.
+D3DXVECTOR3 LatticeMiddle(const CSlime& slime) {
+  D3DXVECTOR3 sum(0, 0, 0);
+  int count = 0;
+  for (const CSlime::BoneNode* node : slime.meshObject.nodes) {
+    if (CSlime::NameOf(node) == w::kCore) continue;
+    sum += Local(node);
+    ++count;
+  }
+  return sum / float(count);
+}
+
+TEST_F(SoftBodyTest, AtAnySpeedTheBodyStretchesButStaysOneSlimeAndSettlesWithinASecond) {
+  struct Motion {
+    D3DXVECTOR3 velocity;
+    const char* what;
+  };
+  const Motion motions[] = {{{0.2f, 0, 0}, "walking at the player's speed"},
+                            {{0.09f, 0, 0.09f}, "walking diagonally"},
+                            {{0, -0.9f, 0}, "falling fast"},
+                            {{0.2f, 0.3f, -0.1f}, "hopping"},
+                            {{3.0f, -2.0f, 3.0f}, "thrown"}};
+  for (const Motion& motion : motions) {
+    SCOPED_TRACE(motion.what);
+    CSlime slime;
+    float widest = 0;
+    slime.velocity = motion.velocity;
+    for (scene_.frameCount = 0; scene_.frameCount < 180; ++scene_.frameCount) {
+      slime.UpdateBones();
+      const D3DXVECTOR3 span = LatticeSpan(slime);
+      ASSERT_LE(std::max({span.x, span.y, span.z}), 1.6f) << "frame " << scene_.frameCount;
+      widest = std::max(widest, span.x);
+    }
+    if (motion.velocity.x == 0.2f) {
+      EXPECT_GE(widest, 1.1f);  // a visible stretch
+    }
+    // One second standing still: the lattice has its rest shape again, every
+    // bone where it rests beside the lattice's middle. (The core keeps bobbing
+    // inside it.)
+    slime.velocity = D3DXVECTOR3(0, 0, 0);
+    for (int i = 0; i < 60; ++i, ++scene_.frameCount) slime.UpdateBones();
+    const D3DXVECTOR3 middle = LatticeMiddle(slime);
+    for (CSlime::BoneNode* node : slime.meshObject.nodes) {
+      if (CSlime::NameOf(node) == w::kCore) continue;
+      const D3DXVECTOR3 stray = (Local(node) - middle) - Rest(node);
+      EXPECT_LT(D3DXVec3Length(&stray), 0.1f);  // the bob moves the faces a little
+    }
+  }
 }
 
 TEST_F(SoftBodyTest, UnreachableLeadersEndTheSearchAndLonelyBonesStayPut) {
