@@ -4,7 +4,8 @@
 //   replay [--script FILE] [--frames N] [--shots DIR --shot-at F,F,...] [--log FILE]
 //
 // After the last frame the window is closed and the quit question answered Yes,
-// so every run ends through the game's own Shutdown.
+// so every run ends through the game's own Shutdown. The main thread's random
+// numbers are seeded alike at frame 0, so two runs of one script log the same.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +27,7 @@
 namespace {
 
 constexpr int kDefaultFrames = 300;
+constexpr unsigned kReplaySeed = 1;
 
 struct Options {
   std::string script;
@@ -84,6 +86,10 @@ class Runner {
   void OnFrameStart(int frame) {
     if (frame == 0) {
       WriteWindow();
+      // The game seeds its random numbers from the clock after start-up, whose
+      // length depends on how fast the first scene loads; a replay starts the
+      // main thread's sequence the same way every time instead.
+      std::srand(kReplaySeed);
     } else {
       FinishFrame(frame - 1);
     }
