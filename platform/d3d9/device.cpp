@@ -2,6 +2,7 @@
 // Set* stores and Get* returns) and resource creation.
 #include "d3d9/device.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -200,6 +201,10 @@ HRESULT Device::Create(IDirect3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD
     if (pp.BackBufferHeight == 0) pp.BackBufferHeight = h > 0 ? UINT(h) : kFallbackHeight;
   }
   if (pp.BackBufferCount == 0) pp.BackBufferCount = 1;
+  // A full-screen device takes the whole desktop; Present scales the back
+  // buffer to fit it with its aspect kept.
+  if (!pp.Windowed && sdlWindow && SDL_SetWindowFullscreen(sdlWindow, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+    std::fprintf(stderr, "d3d9: cannot go full screen: %s\n", SDL_GetError());
 
   D3DDEVICE_CREATION_PARAMETERS creation = {D3DADAPTER_DEFAULT, type, focusWindow, flags};
   auto* device = new (std::nothrow) Device(d3d, pp, creation);

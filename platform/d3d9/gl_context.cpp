@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "d3d9/device.h"
+#include "d3d9/picture_fit.h"
 
 namespace glomp::d3d9 {
 namespace {
@@ -14,6 +15,20 @@ namespace {
 constexpr GLenum kD3DClockwiseWinding = GL_CW;
 
 }  // namespace
+
+FittedPicture FitPicture(int pictureWidth, int pictureHeight, int windowWidth, int windowHeight) {
+  if (pictureWidth <= 0 || pictureHeight <= 0 || windowWidth <= 0 || windowHeight <= 0)
+    return {0, 0, windowWidth, windowHeight};
+  // As wide as the window, unless that makes it taller than the window.
+  long long width = windowWidth;
+  long long height = width * pictureHeight / pictureWidth;
+  if (height > windowHeight) {
+    height = windowHeight;
+    width = height * pictureWidth / pictureHeight;
+  }
+  return {int((windowWidth - width) / 2), int((windowHeight - height) / 2), int(width),
+          int(height)};
+}
 
 bool Device::InitGl(SDL_Window* window) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -81,11 +96,19 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
   dirtyGroups_ |= kScissor | kColorMask;
   int width = 0, height = 0;
   SDL_GL_GetDrawableSize(window_, &width, &height);
-  GLint backWidth = GLint(backBuffer_->Width()), backHeight = GLint(backBuffer_->Height());
+  const GLint backWidth = GLint(backBuffer_->Width()), backHeight = GLint(backBuffer_->Height());
   if (width <= 0 || height <= 0) width = backWidth, height = backHeight;
+  const FittedPicture fit = FitPicture(backWidth, backHeight, width, height);
+  if (fit.width != width || fit.height != height) {
+    // Bars around a picture of another shape than the window.
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
   // The back buffer is stored top row first; the window's row 0 is its bottom.
-  glBlitFramebuffer(0, 0, backWidth, backHeight, 0, height, width, 0, GL_COLOR_BUFFER_BIT,
-                    width == backWidth && height == backHeight ? GL_NEAREST : GL_LINEAR);
+  const GLint bottom = height - fit.y - fit.height;
+  glBlitFramebuffer(0, 0, backWidth, backHeight, fit.x, bottom + fit.height, fit.x + fit.width,
+                    bottom, GL_COLOR_BUFFER_BIT,
+                    fit.width == backWidth && fit.height == backHeight ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(window_);
   glBindFramebuffer(GL_FRAMEBUFFER, glo_.framebuffer);
   return D3D_OK;

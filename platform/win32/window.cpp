@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "glomp/fullscreen.h"
 #include "glomp/headless.h"
 #include "win32/internal.h"
 #include "win32/sdl_window.h"
@@ -256,6 +257,11 @@ bool EnsureVideo() {
 SDL_Window* SdlWindowOf(HWND handle) {
   Window* window = Find(handle);
   return window ? window->sdl : nullptr;
+}
+
+bool IsFullScreen(HWND handle) {
+  SDL_Window* sdl = SdlWindowOf(handle);
+  return sdl != nullptr && (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 }  // namespace glomp::win32

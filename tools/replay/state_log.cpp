@@ -6,12 +6,12 @@
 #include <sstream>
 
 #include "app/Application.h"
-#include "app/GraphicsDevice.h"
 #include "app/Keyboard.h"
 #include "app/Mouse.h"
 #include "app/SoundManager.h"
 #include "camera/Camera.h"
 #include "chara/TitleSlime.h"
+#include "glomp/fullscreen.h"
 #include "scene/Scene.h"
 #include "scene/SceneManager.h"
 #include "scene/Title.h"
@@ -81,7 +81,9 @@ void TitleSlimeState(std::ostream& out, const FrameFacts&) {
     Vector3(out, slime->velocity);
     out << ", \"on_ground\": " << (slime->onGround ? "true" : "false")
         << ", \"hue\": " << slime->hue << ", \"colour\": [" << c.r << ", " << c.g << ", " << c.b
-        << ", " << c.a << "], \"hop_delay\": " << slime->hopDelay << '}';
+        << ", " << c.a << "], \"hop_delay\": " << slime->hopDelay << ", \"bones\": ";
+    WriteBones(out, *slime);
+    out << '}';
     return;
   }
   out << "null";
@@ -145,8 +147,8 @@ void WriteWindowLine(std::ostream& out) {
   const CApplication& application = CApplication::GetInstance();
   char title[256] = "";
   GetWindowTextA(application.window, title, sizeof title);
-  const CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
-  const bool fullScreen = graphics.device != nullptr && !graphics.presentParams.Windowed;
+  // What the desktop shows, not what the device was asked for.
+  const bool fullScreen = glomp::win32::IsFullScreen(application.window);
   out << "{\"window\": {\"title\": " << JsonString(title)
       << ", \"client_width\": " << application.clientWidth
       << ", \"client_height\": " << application.clientHeight
