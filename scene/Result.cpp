@@ -5,3 +5,5 @@
 SResult::SResult() { camera = new CCamera(); }
 
 SResult::~SResult() = default;
+
+void SResult::Release() {}

@@ -9,4 +9,6 @@ class SResult : public CScene {
   SResult();
   // The camera goes with the scene's base part.
   ~SResult() override;
+  // The result scene keeps everything until it is deleted.
+  void Release() override;
 };

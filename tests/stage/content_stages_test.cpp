@@ -18,7 +18,7 @@ class ContentStagesTest : public StageTest {
     if (HasFatalFailure()) return;
     // The scratch folder sees the run directory's content through a link.
     if (!std::filesystem::exists(previous_ / "data/csv/model3.csv")) {
-      GTEST_SKIP() << "no content in " << previous_;
+      FAIL() << "the game's content is missing in " << previous_;
     }
     std::filesystem::create_directory_symlink(previous_ / "data", "data");
   }

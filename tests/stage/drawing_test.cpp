@@ -16,6 +16,23 @@ void RecordShadow(CStaticMesh* model, const D3DXMATRIX&) {
   shadowDrawn.push_back(model->fileName);
 }
 
+// The sky's own material: after a draw of the sky the device holds it.
+const char kSkyModel[] =
+    "xof 0303txt 0032\n"
+    "Mesh sky {\n"
+    "  3; 0;0;0;, 0;0;1;, 1;0;0;;\n"
+    "  1; 3;0,1,2;;\n"
+    "  MeshMaterialList { 1; 1; 0;;\n"
+    "    Material { 0.25;0.5;0.75;1;; 5; 0;0;0;; 0;0;0;; }\n"
+    "  }\n"
+    "}\n";
+
+bool SkyMaterialIsSet(IDirect3DDevice9* device) {
+  D3DMATERIAL9 material{};
+  device->GetMaterial(&material);
+  return material.Diffuse.r == 0.25f && material.Diffuse.g == 0.5f && material.Diffuse.b == 0.75f;
+}
+
 class DrawingTest : public StageTest {
  protected:
   void SetUp() override {
@@ -25,7 +42,7 @@ class DrawingTest : public StageTest {
       WriteText(name, stagetest::TriangleModel());
     }
     SetUpDataFolders();
-    WriteText("data/model/Map/Sky.x", stagetest::TriangleModel());
+    WriteText("data/model/Map/Sky.x", kSkyModel);
     litDrawn.clear();
     shadowDrawn.clear();
     SetStageMeshDrawing({RecordLit, RecordShadow});
@@ -84,9 +101,12 @@ TEST_F(DrawingTest, SkyTurnsAHundredthOfADegreeEachSceneFrame) {
 
   for (int frame : {0, 100, 36000}) {
     stagetest::Scene().frameCount = frame;
+    const D3DMATERIAL9 plain{};
+    device_->SetMaterial(&plain);
     device_->BeginScene();
     stage.DrawSky();
     device_->EndScene();
+    EXPECT_TRUE(SkyMaterialIsSet(device_)) << "the sky was not drawn";
     // The moving block draws its path after the sky, with the identity world.
     D3DXMATRIX world;
     device_->GetTransform(D3DTS_WORLD, &world);

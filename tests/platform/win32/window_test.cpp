@@ -45,6 +45,10 @@ class WindowTest : public ::testing::Test {
     ASSERT_NE(window, nullptr);
   }
   void TearDown() override {
+    // A test's hooks may capture its locals; they must not outlive the test,
+    // and destroying the window below dispatches and may start frames.
+    glomp::headless::SetFrameHook(nullptr);
+    glomp::headless::SetDispatchObserver(nullptr);
     if (IsWindow(window)) DestroyWindow(window);
     EXPECT_TRUE(UnregisterClassA("TestWindow", nullptr));
     MSG msg;

@@ -61,7 +61,9 @@ TEST_F(FlagTest, TouchTakesTheColourBurstsAndRearmsAfterAbout110Frames) {
   StageFrame();
   ASSERT_TRUE(flag_->state);
   EXPECT_EQ(flag_->currentTexture, flag_->reachedTexture);
+  // Blue, which the untouched cyan is not: green tells them apart.
   EXPECT_FLOAT_EQ(flag_->colour[0], 0.0f);
+  EXPECT_FLOAT_EQ(flag_->colour[1], 0.0f);
   EXPECT_FLOAT_EQ(flag_->colour[2], 1.0f);
   EXPECT_EQ(stage_->effects.size(), 100u);
   EXPECT_NEAR(flag_->pulse, 1.5f * 0.99f, 1e-6f);
