@@ -5,7 +5,7 @@ set -euo pipefail
 # clang with its sanitizer and libFuzzer runtimes and llvm-symbolizer: the sanitizer
 # build and the fuzz targets of .ci/run.
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   libsdl2-dev libepoxy-dev libopenal-dev libstb-dev
   libgl1-mesa-dri libegl-mesa0 libegl1
   libgtest-dev libgmock-dev libbenchmark-dev
