@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "d3d9/device.h"
+#include "glomp/headless.h"
 
 namespace glomp::d3d9 {
 
@@ -18,6 +19,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
   if (flags == 0 || (flags & ~known) || (count > 0 && !rects)) return D3DERR_INVALIDCALL;
   if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depth_) return D3DERR_INVALIDCALL;
   if (!gl_->OnGlThread()) return D3DERR_INVALIDCALL;
+  if (!headless::Drawing()) return D3D_OK;
   gl_->CollectGarbage();
   if (!ApplyFramebuffer()) return D3DERR_INVALIDCALL;
   // A clear ignores the write masks and fills exactly the viewport (or rects in it).

@@ -1,6 +1,7 @@
 // The draws: user-pointer and buffer primitives, each flushed and then drawn
 // with the program for the current state.
 #include "d3d9/device.h"
+#include "glomp/headless.h"
 
 namespace glomp::d3d9 {
 namespace {
@@ -21,6 +22,7 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
 void Device::Draw(const FvfLayout& layout, GLenum mode, GLuint vertexBuffer, UINT stride, size_t vertexOffset,
                   GLint first, GLsizei count, GLenum indexType, size_t indexOffset,
                   GLint baseVertex) {
+  if (!headless::Drawing()) return;
   ApplyVertexLayout(layout, vertexBuffer, stride, vertexOffset);
   UseProgram(layout);
   if (indexType == GL_NONE)

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -196,7 +197,15 @@ bool IsEnabled() {
   return s.enabled;
 }
 
+namespace {
+std::atomic<bool> g_drawing{true};
+}
+
+void SetDrawing(bool on) { g_drawing = on; }
+bool Drawing() { return g_drawing; }
+
 void Reset() {
+  g_drawing = true;
   State& s = S();
   {
     std::lock_guard lock(s.mutex);

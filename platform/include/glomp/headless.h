@@ -55,6 +55,12 @@ void SetFrameHook(FrameHook hook);
 using DispatchObserver = std::function<void(HWND window, UINT message)>;
 void SetDispatchObserver(DispatchObserver observer);
 
+// Whether the device draws. Off, draws and clears do nothing and succeed, so a
+// long scripted run can skip the picture of frames nobody looks at; the game
+// runs exactly as it would. On after Reset().
+void SetDrawing(bool on);
+bool Drawing();
+
 // ---- input ------------------------------------------------------------------
 void SetKey(int virtualKey, bool down);
 // Moves the cursor by (dx, dy) screen pixels.

@@ -83,6 +83,33 @@ TEST_F(ReplayTest, LogsTheWindowAndEveryFrameAndEndsWithExitCodeZero) {
   EXPECT_FALSE(fs::exists(shots / "frame0099.png"));
 }
 
+// Drawing only the shot frames changes nothing the game does: the same input
+// logs the same frames (apart from the clock, which counts loading frames), and
+// the shot frame is drawn all the same.
+TEST_F(ReplayTest, DrawingOnlyTheShotsPlaysTheSame) {
+  const std::string script = "0 ANSWER no\n30 KEY UP down\n34 KEY UP up\n";
+  const auto withoutTime = [](std::vector<std::string> lines) {
+    for (std::string& line : lines) {
+      const size_t at = line.find("\"time\": ");
+      if (at != std::string::npos) line.erase(at, line.find(',', at) - at);
+      const size_t loading = line.find("\"loading_frames\": ");
+      if (loading != std::string::npos) line.erase(loading, line.find(',', loading) - loading);
+    }
+    return lines;
+  };
+  const fs::path shots = directory / "shots";
+  ASSERT_EQ(Run(script, "--frames 90 --log " + (directory / "all.log").string()), 0);
+  ASSERT_EQ(Run(script, "--frames 90 --draw shots --shots " + shots.string() +
+                            " --shot-at 80 --log " + (directory / "shots.log").string()),
+            0);
+  const auto all = withoutTime(ReadLines(directory / "all.log"));
+  const auto quick = withoutTime(ReadLines(directory / "shots.log"));
+  ASSERT_EQ(all.size(), 91u);
+  EXPECT_EQ(all, quick);
+  EXPECT_GT(fs::file_size(shots / "frame0080.png"), 10000u);  // a picture, not a blank
+  EXPECT_EQ(Run("", "--draw some"), 2);
+}
+
 TEST_F(ReplayTest, ScriptedYesToFullScreenIsLogged) {
   const fs::path log = directory / "full.log";
   ASSERT_EQ(Run("0 ANSWER yes\n", "--frames 1 --log " + log.string()), 0);
