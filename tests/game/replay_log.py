@@ -26,7 +26,8 @@ def playing(frame, sound):
 
 def run_replay(folder, script_text, frames, run_folder=None):
     """Plays `script_text` for `frames` frames in `run_folder` (the build folder
-    by default) and returns the log's frame lines."""
+    by default) and returns the log's frame lines. The checks read only the
+    log, so no frame is drawn."""
     replay = os.path.abspath("./replay")
     if not os.path.exists(replay):
         sys.exit("replay is not built in " + os.getcwd())
@@ -35,7 +36,8 @@ def run_replay(folder, script_text, frames, run_folder=None):
     with open(script, "w") as f:
         f.write(script_text)
     with open(os.path.join(folder, "out.txt"), "w") as out:
-        code = subprocess.call([replay, "--script", script, "--frames", str(frames), "--log", log],
+        code = subprocess.call([replay, "--script", script, "--frames", str(frames), "--log", log,
+                                "--draw", "shots"],
                                cwd=run_folder, stdout=out, stderr=subprocess.STDOUT)
     if code != 0:
         sys.exit("replay ended with %d" % code)

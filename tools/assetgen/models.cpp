@@ -478,7 +478,7 @@ std::vector<std::pair<std::string, Mesh>> BuildMapModels() {
   add("platform_d", Slab(20, 16, 2, Mat(0xFFFFFF, "planks.png"), Mat(0xFFFFFF, "planks_side.png")));
   add("pillar_d", StonePillar(1.5f, 30));
   add("climb_wall", ClimbWall());
-  add("tower_t", Slab(8, 8.5f, 46, Mat(0xFFFFFF, "grass.png"), Mat(0xFFFFFF, "brick.png")));
+  add("tower_t", Slab(8, 13, 46, Mat(0xFFFFFF, "grass.png"), Mat(0xFFFFFF, "brick.png")));
   add("tower_e", Slab(10, 18, 46, Mat(0xFFFFFF, "grass.png"), Mat(0xFFFFFF, "brick.png")));
   add("platform_f", GrassSlab(9, 15, 2));
   add("pillar_f", StonePillar(1.2f, 50));
