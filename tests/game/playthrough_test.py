@@ -43,6 +43,9 @@ def main():
     check(changes(game, lambda f: f["phase"]) == [0, 1, 2], "opening, play, clear in order")
     hues = changes([f for f in frames[:120] if f["title_slime"]], lambda f: f["title_slime"]["hue"])
     check(len(hues) > 5, "Down on the title turns the slime's colour")
+    picked = frames[119]["title_slime"]["colour"]
+    check(game and game[-1]["player"]["colour"] == picked and picked != [0, 1, 1, 1],
+          "the player has the colour picked on the title")
 
     # The fall off the island's edge and the return to the start pad.
     check(changes(game, lambda f: f["fall_returns"]) == [0, 1], "one fall, one return")

@@ -110,7 +110,9 @@ void WritePlayer(std::ostream& out) {
   out << ", \"anchor\": ";
   Vector(out, player->anchor);
   out << ", \"clear_state\": " << player->clearState
-      << ", \"clear_count\": " << player->clearCount << ", \"bones\": ";
+      << ", \"clear_count\": " << player->clearCount << ", \"colour\": [" << player->colour.r
+      << ", " << player->colour.g << ", " << player->colour.b << ", " << player->colour.a
+      << "], \"bones\": ";
   WriteBones(out, *player);
   out << '}';
 }
