@@ -34,6 +34,12 @@ SCRIPT = """0 ANSWER no
 1603 KEY RETURN up
 """
 FRAMES = 1700
+ESCAPE = 0
+# The same start, then Escape while the clear camera still swings to the goal.
+ESCAPE_SCRIPT = SCRIPT.split("1600 ")[0] + """760 KEY ESCAPE down
+763 KEY ESCAPE up
+"""
+ESCAPE_FRAMES = 900
 
 
 def run_folder(folder):
@@ -51,7 +57,20 @@ def run_folder(folder):
 
 
 
+def check_escape_in_the_clear_phase():
+    with tempfile.TemporaryDirectory() as folder:
+        run_folder(folder)
+        frames = run_replay(folder, ESCAPE_SCRIPT, ESCAPE_FRAMES, run_folder=folder)
+    escape = first(frames, lambda f: f["keys"][ESCAPE] == 1)
+    check(escape is not None and escape["scene"] == 1 and escape["phase"] == 2,
+          "Escape comes in the clear phase")
+    check(escape is not None and escape["changing"], "Escape in the clear phase starts the way back")
+    check(frames[-1]["scene"] == 0 and frames[-1]["title_slime"] is not None,
+          "and the title comes back")
+
+
 def main():
+    check_escape_in_the_clear_phase()
     with tempfile.TemporaryDirectory() as folder:
         run_folder(folder)
         frames = run_replay(folder, SCRIPT, FRAMES, run_folder=folder)
