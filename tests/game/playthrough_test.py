@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The whole game played by tests/game/scripts/playthrough.script, checked on
+"""The whole game played by tools/replay/playthrough.script, checked on
 the replay log: the title and its colour, the opening, a fall off the island
 and the return, the route through every checkpoint in order with rides on both
 moving blocks, the goal, the clear sequence, and Enter back to the title.
@@ -9,7 +9,8 @@ import tempfile
 
 from replay_log import check, finish, first, run_replay
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scripts", "playthrough.script")
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "replay",
+                      "playthrough.script")
 FRAMES = 4760
 START_PAD = (0.0, 0.0, 145.0)
 

@@ -11,7 +11,8 @@ import tempfile
 
 from replay_log import run_replay
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scripts", "playthrough.script")
+SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "replay",
+                      "playthrough.script")
 EVENT = re.compile(r"^(\d+) KEY (\w+) (down|up)$")
 
 
