@@ -2,15 +2,15 @@
 """The title slime, played twice through two scene changes.
 
 The slime falls in, walks, hops and falls off the island (a new random hue),
-Enter starts the game, Escape in its opening comes back to the title, and the
-slime falls off once more. On every title frame its lattice stays within 1.6
+Enter starts the game, Escape in its opening comes back to the title (without
+the button sound), and the slime falls off once more. On every title frame its lattice stays within 1.6
 body diameters along each axis; the two plays log the same hues on every frame,
 the random ones drawn after the loader's scene builds included.
 Run from the build folder (where replay, data/ and Shader/ are)."""
 import os
 import tempfile
 
-from replay_log import check, finish, run_replay
+from replay_log import check, finish, first, playing, run_replay
 
 SCRIPT = """0 ANSWER no
 900 KEY RETURN down
@@ -20,6 +20,7 @@ SCRIPT = """0 ANSWER no
 """
 FRAMES = 2100
 TITLE_SCALE = 0.05  # the title slime's size: its rest lattice spans this much
+ESCAPE, BUTTON_SOUND = 0, 3
 
 
 def lattice_span(slime):
@@ -36,6 +37,12 @@ def main():
     first_play = plays[0]
     scenes = [f["scene"] for f in first_play]
     check(0 in scenes[:900] and 1 in scenes and 0 in scenes[1100:], "title, game, title again")
+    escape = first(first_play, lambda f: f["keys"][ESCAPE] == 1)
+    check(escape is not None and escape["scene"] == 1 and escape["phase"] == 0,
+          "Escape comes during the opening")
+    way_back = [f for f in first_play[escape["frame"]:] if f["scene"] == 1] if escape else []
+    check(way_back and not any(playing(f, BUTTON_SOUND) for f in way_back),
+          "Escape in the opening goes back without the button sound")
 
     title = [f for f in first_play if f["title_slime"]]
     widest = max(max(lattice_span(f["title_slime"])) for f in title)
