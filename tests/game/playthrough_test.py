@@ -32,6 +32,12 @@ def ride(frames, index, axis):
     return on[-1] - on[0] if on else 0.0
 
 
+def widest_span(player):
+    """The lattice's widest extent along an axis (the core, first, left out)."""
+    lattice = player["bones"][1:]
+    return max(max(p[i] for p in lattice) - min(p[i] for p in lattice) for i in range(3))
+
+
 def main():
     with open(SCRIPT) as f:
         script = f.read()
@@ -80,6 +86,11 @@ def main():
                   and f["player"]["position"][0] < -110 and f["player"]["on_ground"])
     ferry_index = ferry["player"]["standing_on"] if ferry else None
     check(ferry_index is not None and ride(game, ferry_index, 0) < -10, "the ferry carries it west")
+
+    # The soft body keeps its shape all the way: walking, jumping, wall jumps, riding.
+    rest = widest_span(first(game, lambda f: f["phase"] == 1)["player"])
+    widest = max(widest_span(f["player"]) for f in game if f["phase"] == 1)
+    check(widest <= 1.6 * rest, "the slime stays within 1.6 diameters (%.2f)" % (widest / rest))
 
     # The clear sequence: the slime's clear steps, the gates, the clear picture.
     clear = [f for f in game if f["phase"] == 2]
