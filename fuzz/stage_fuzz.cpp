@@ -11,7 +11,7 @@
 #include "render/ResourceCache.h"
 #include "stage/MapObjectList.h"
 #include "stage/Stage.h"
-#include "stage/StageLinks.h"
+#include "tests/support/fake_scene.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ constexpr int kFrames = 40;
 // takes seconds), so memory stays bounded over millions of inputs.
 constexpr std::size_t kCacheRefresh = 4096;
 
-StageSceneView g_scene;
-StageSceneView SceneView() { return g_scene; }
+// The running scene the objects read: the game scene, its clock and this stage.
+FakeScene* g_scene = nullptr;
 
 // data/model, data/texture and Shader/ of the run directory the fuzzer starts in.
 void LinkContent(const std::filesystem::path& runDirectory) {
@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   LinkContent(runDirectory);
   if (!fuzzing::SharedDevice()) std::abort();
   fuzzing::SilenceStandardStreams();
-  SetStageSceneSource(SceneView);
+  g_scene = new FakeScene();  // lives as long as the fuzzer
+  g_scene->sceneId = kSceneGame;
   return 0;
 }
 
@@ -75,17 +76,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RefreshCacheNowAndThen();
 
   CStage stage(STAGE_FILE_GAME);
-  g_scene = StageSceneView{};
-  g_scene.sceneId = kStageSceneGame;
-  g_scene.stage = &stage;
+  g_scene->stage = &stage;
   D3DXMATRIX burst;
   D3DXMatrixTranslation(&burst, -57, 14.5f, 145);
   stage.AddEffect(burst);
   for (int frame = 0; frame < kFrames; ++frame) {
-    g_scene.frameCount = frame;
+    g_scene->frameCount = frame;
     stage.Update();
   }
   AskCollisionQuestions(*stage.objects);
-  g_scene = StageSceneView{};
+  g_scene->stage = nullptr;
   return 0;
 }
