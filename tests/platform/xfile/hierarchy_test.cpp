@@ -241,8 +241,9 @@ TEST_F(XFileTest, FailuresDestroyEverythingThroughTheAllocator) {
   }
   const char* bad[] = {
       "",
-      "Frame A { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; SkinWeights { \"A\"; 1; 3; 1.0; "
-      "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } } }",
+      // A skin weight on vertex 3 of a three-vertex mesh.
+      ("Frame A { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; SkinWeights { \"A\"; 1; 3; 1.0; "
+       "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } } }"),
       "Frame A { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,9;; } }",
       "Frame A { } AnimationSet S { Animation { { A } AnimationKey { 0; 1; 0; 3; 1,0,0;;; } } }",
       "Frame A { } AnimationSet S { Animation { { A } AnimationKey { 7; 1; 0; 3; 1,0,0;;; } } }",
