@@ -103,11 +103,10 @@ void RunPass(Pass pass) {
       graphics.device->SetRenderTarget(0, graphics.backBuffer);
       graphics.device->SetDepthStencilSurface(graphics.depthSurface);
       break;
-    case Pass::Composite:  // the edge pass and the two full-screen sprites
-      application.edgeShader.DrawEdges(application.toonShader);
+    case Pass::Composite:  // the colour target and the edges over it, as the frame draws them
       graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
-      graphics.DrawTexture(application.toonShader.GetTargetA(), 0xFFFFFFFF, &identity);
-      graphics.DrawTexture(application.edgeShader.GetEdgeTarget(), 0xFFFFFFFF, &identity);
+      if (!application.edgeShader.DrawComposite(application.toonShader))
+        graphics.DrawTexture(application.toonShader.GetTargetA(), 0xFFFFFFFF, &identity);
       graphics.sprite->End();
       break;
     case Pass::Overlay2D:  // the scene's overlay and the fade

@@ -35,6 +35,35 @@ void CEdgeShader::Destroy() {
   edgeTarget.Release();
 }
 
+void CEdgeShader::SetInputs(CToonShader& toonShader, const CTexture& size) {
+  const D3DXVECTOR4 texel(1.0f / size.info.Width, 1.0f / size.info.Height, 0.0f, 0.0f);
+  effect->SetTexture("NormalTex", toonShader.GetTargetB()->texture);
+  effect->SetTexture("DepthTex", toonShader.GetTargetC()->texture);
+  effect->SetVector("g_TexelSize", &texel);
+}
+
+void CEdgeShader::DrawFullScreen(const char* technique, UINT width, UINT height) {
+  effect->SetTechnique(technique);
+  effect->Begin(nullptr, 0);
+  effect->BeginPass(0);
+  CGraphicsDevice::GetInstance().DrawScreenQuad(0.0f, 0.0f, static_cast<float>(width),
+                                                static_cast<float>(height), 1.0f, 1.0f);
+  effect->EndPass();
+  effect->End();
+}
+
+bool CEdgeShader::DrawComposite(CToonShader& toonShader) {
+  const CTexture* colour = toonShader.GetTargetA();
+  if (!effect || !colour->texture || !toonShader.GetTargetB()->texture ||
+      !toonShader.GetTargetC()->texture) {
+    return false;
+  }
+  SetInputs(toonShader, *colour);
+  effect->SetTexture("ColorTex", colour->texture);
+  DrawFullScreen("CompositeTech", colour->info.Width, colour->info.Height);
+  return true;
+}
+
 void CEdgeShader::DrawEdges(CToonShader& toonShader) {
   if (!effect || !edgeTarget.surface) return;
   CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
@@ -46,18 +75,8 @@ void CEdgeShader::DrawEdges(CToonShader& toonShader) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
   } else {
     // The pass writes every pixel of the target (no blending), so it needs no clear.
-    const D3DXVECTOR4 texel(1.0f / edgeTarget.info.Width, 1.0f / edgeTarget.info.Height, 0.0f,
-                            0.0f);
-    effect->SetTexture("NormalTex", normals->texture);
-    effect->SetTexture("DepthTex", depths->texture);
-    effect->SetVector("g_TexelSize", &texel);
-    effect->SetTechnique("EdgeTech");
-    effect->Begin(nullptr, 0);
-    effect->BeginPass(0);
-    graphics.DrawScreenQuad(0.0f, 0.0f, static_cast<float>(edgeTarget.info.Width),
-                            static_cast<float>(edgeTarget.info.Height), 1.0f, 1.0f);
-    effect->EndPass();
-    effect->End();
+    SetInputs(toonShader, edgeTarget);
+    DrawFullScreen("EdgeTech", edgeTarget.info.Width, edgeTarget.info.Height);
   }
   device->SetRenderTarget(0, graphics.backBuffer);
 }

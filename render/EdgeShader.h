@@ -25,9 +25,19 @@ class CEdgeShader {
   // after the 3D pass (EndSceneTargets); leaves the back buffer bound.
   void DrawEdges(CToonShader& toonShader);
 
+  // The frame's composite in one full-screen pass: the toon effect's colour target
+  // over the bound back buffer, then this frame's edges over it, blended as the
+  // two full-screen sprites (colour target, then edge target) would be. The edge
+  // target is not written. False, drawing nothing, without the effect or targets.
+  bool DrawComposite(CToonShader& toonShader);
+
   ID3DXEffect* GetEffect() const { return effect; }
   CTexture* GetEdgeTarget() { return &edgeTarget; }
 
   ID3DXEffect* effect;
   CTexture edgeTarget;
+
+ private:
+  void SetInputs(CToonShader& toonShader, const CTexture& size);
+  void DrawFullScreen(const char* technique, UINT width, UINT height);
 };

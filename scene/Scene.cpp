@@ -82,16 +82,17 @@ void CScene::Render() {
   application.toonShader.EndSceneTargets();
   device->SetRenderTarget(0, graphics.backBuffer);
   device->SetDepthStencilSurface(graphics.depthSurface);
-  // The edge overlay is made from the normal and depth targets of this frame.
-  application.edgeShader.DrawEdges(application.toonShader);
 
-  // The 3D image reaches the back buffer only here, as a full-screen sprite,
-  // with the edge image laid over it.
+  // The 3D image reaches the back buffer only here: the colour target full screen,
+  // with the edge image laid over it. The edge effect draws both in one pass,
+  // blended as the two full-screen sprites would be; without it the colour target
+  // goes on as a sprite alone.
   D3DXMATRIX identity;
   D3DXMatrixIdentity(&identity);
   if (graphics.sprite) graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
-  graphics.DrawTexture(application.toonShader.GetTargetA(), kOpaqueWhite, &identity);
-  graphics.DrawTexture(application.edgeShader.GetEdgeTarget(), kOpaqueWhite, &identity);
+  if (!application.edgeShader.DrawComposite(application.toonShader)) {
+    graphics.DrawTexture(application.toonShader.GetTargetA(), kOpaqueWhite, &identity);
+  }
   Draw2D();
   if (g_sceneManager) g_sceneManager->DrawFade();
   if (graphics.sprite) graphics.sprite->End();

@@ -1,4 +1,7 @@
 // The stencil clip, the edge overlay and the distortion pass.
+#include <algorithm>
+#include <cstdlib>
+
 #include "render/BlurShader.h"
 #include "render/EdgeShader.h"
 #include "render/StaticMesh.h"
@@ -163,8 +166,54 @@ TEST_F(EdgeTest, EdgePassOutlinesSilhouettesAndLeavesTheRestTransparent) {
   EXPECT_EQ(Split(At(edge, fx, fy)).a, 0);
   Project(D3DXVECTOR3(3, 0, -2), &fx, &fy);
   EXPECT_EQ(Split(At(edge, fx, fy)).a, 0);
+
+  // The frame's one-pass composite leaves what the two sprites left, to a level,
+  // and draws nothing into the edge target.
+  const std::vector<std::uint32_t> twoSprites = ReadPixels();
+  const std::vector<std::uint32_t> colourOnly = [&] {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    device_->BeginScene();
+    sprite->Begin(D3DXSPRITE_ALPHABLEND);
+    CGraphicsDevice::GetInstance().DrawTexture(toon.GetTargetA(), 0xFFFFFFFF, &identity);
+    sprite->End();
+    device_->EndScene();
+    return ReadPixels();
+  }();
+  device_->ColorFill(edges.GetEdgeTarget()->surface, nullptr, 0x00000000);
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  device_->BeginScene();
+  sprite->Begin(D3DXSPRITE_ALPHABLEND);
+  ASSERT_TRUE(edges.DrawComposite(toon));
+  sprite->End();
+  device_->EndScene();
+  const std::vector<std::uint32_t> onePass = ReadPixels();
+  Save("edge_overlay_one_pass", onePass, kW, kH);
+  int worst = 0, edgePixels = 0;
+  for (std::size_t i = 0; i < onePass.size(); ++i) {
+    const Rgb a = Split(onePass[i]), b = Split(twoSprites[i]), c = Split(colourOnly[i]);
+    worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+    if (std::abs(a.r - c.r) + std::abs(a.g - c.g) + std::abs(a.b - c.b) > 60) ++edgePixels;
+  }
+  EXPECT_LE(worst, 2) << "largest difference from the two-sprite composite, in levels";
+  EXPECT_GT(edgePixels, 20) << "the edges are laid over the colour image";
+  EXPECT_EQ(ReadPixels(edges.GetEdgeTarget()->surface), std::vector<std::uint32_t>(onePass.size(), 0u))
+      << "the edge target is left alone";
   toon.Destroy();
   edges.Destroy();
+}
+
+TEST_F(EdgeTest, OnePassCompositeDrawsNothingWithoutTheEffectOrTheTargets) {
+  WriteThreeBandRamp("data/texture/shader/Toon.png");
+  CToonShader toon;
+  CEdgeShader edges;
+  EXPECT_FALSE(edges.DrawComposite(toon)) << "neither the edge effect nor the toon targets";
+  ASSERT_TRUE(edges.Create());
+  EXPECT_FALSE(edges.DrawComposite(toon)) << "no toon targets";
+  ASSERT_TRUE(toon.Create());
+  EXPECT_TRUE(edges.DrawComposite(toon));
+  edges.Destroy();
+  EXPECT_FALSE(edges.DrawComposite(toon)) << "the edge effect destroyed";
+  toon.Destroy();
 }
 
 using DistortionTest = ShadingTest;
