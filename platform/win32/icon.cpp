@@ -25,6 +25,10 @@ namespace {
 constexpr int kDefaultIconSize = 32;  // what Windows' SM_CXICON usually says
 
 struct IconStore {
+  // Icons still alive when the process ends (the shared ones always are) go with it.
+  ~IconStore() {
+    for (const Icon* icon : live) delete icon;
+  }
   std::mutex mutex;
   std::set<const Icon*> live;
   std::map<std::string, HICON> shared;  // LR_SHARED icons by file and size
