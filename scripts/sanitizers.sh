@@ -15,11 +15,14 @@ step() { echo "sanitizers: $1 after $(( $(date +%s) - start )) s"; }
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0
-# Mesa unloads its driver when the last GL context goes, before LeakSanitizer looks:
-# what the driver kept then shows as "<unknown module>" and no suppression can name it.
-# Loaded up front, the driver stays mapped to the end.
-dri_driver=/usr/lib/$(gcc -print-multiarch)/dri/swrast_dri.so
-[ -f "$dri_driver" ] && export LD_PRELOAD=$dri_driver
+# SDL unloads Mesa's EGL library and its driver when the last window or context goes,
+# before LeakSanitizer looks: what their globals still held then shows as leaked from
+# "<unknown module>", and no suppression can name it. Loaded up front, both stay
+# mapped to the end and their memory stays reachable.
+libs=/usr/lib/$(gcc -print-multiarch)
+for lib in "$libs/dri/swrast_dri.so" "$libs/libEGL_mesa.so.0"; do
+  [ -f "$lib" ] && export LD_PRELOAD="${LD_PRELOAD:+$LD_PRELOAD:}$lib"
+done
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLOMP_SANITIZE=ON \
   -DGLOMP_WERROR=ON -DGLOMP_BUILD_BENCH=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
