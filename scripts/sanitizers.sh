@@ -2,8 +2,7 @@
 # The unit tests under AddressSanitizer + UndefinedBehaviorSanitizer with
 # LeakSanitizer (build-asan/), then every fuzz target for 30 seconds from its
 # corpus (build-fuzz/). Run after `make test` (the fuzz seeds come from build/).
-# Not yet part of CI: the whole run has not passed end to end, and on two cores
-# it takes close to CI's 90 minutes (the sanitizer build alone is the most).
+# CI runs it after the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
