@@ -272,7 +272,7 @@ HRESULT D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD options, DWOR
 
 HRESULT D3DXComputeNormals(LPD3DXBASEMESH baseMesh, const DWORD*) {
   glomp::d3dx::Mesh* mesh = glomp::d3dx::AsMesh(baseMesh);
-  if (!mesh || mesh->Layout().normal < 0) return D3DERR_INVALIDCALL;
+  if (!mesh || mesh->Layout().normalOffset < 0) return D3DERR_INVALIDCALL;
   const FvfLayout& layout = mesh->Layout();
   DWORD vertexCount = mesh->GetNumVertices();
   // Coinciding positions share one normal, so hard seams from split vertices stay smooth.
