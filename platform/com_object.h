@@ -9,19 +9,12 @@
 
 namespace glomp {
 
-template <class Interface, const IID&... answers>
-class ComObject : public Interface {
+// AddRef and Release for an object that implements one or more interfaces: the
+// one count serves them all. Objects that answer QueryInterface in their own
+// way (a sound buffer that is 3D only when it was made so) build on this alone.
+template <class... Interfaces>
+class RefCounted : public Interfaces... {
  public:
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || ((riid == answers) || ...)) {
-      *object = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override {
     const ULONG left = --refs_;
@@ -31,6 +24,21 @@ class ComObject : public Interface {
 
  private:
   std::atomic<ULONG> refs_{1};
+};
+
+template <class Interface, const IID&... answers>
+class ComObject : public RefCounted<Interface> {
+ public:
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    if (riid == IID_IUnknown || ((riid == answers) || ...)) {
+      *object = static_cast<Interface*>(this);
+      this->AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
 };
 
 }  // namespace glomp

@@ -348,12 +348,6 @@ HRESULT Device::QueryInterface(REFIID riid, void** object) {
   return E_NOINTERFACE;
 }
 
-ULONG Device::Release() {
-  ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Device::GetDirect3D(IDirect3D9** d3d9) {
   if (!d3d9) return D3DERR_INVALIDCALL;
   *d3d9 = d3d_;

@@ -20,7 +20,7 @@ constexpr DWORD kMaxStreams = 16;
 constexpr DWORD kStageStateCount = 33;
 constexpr DWORD kSamplerStateCount = 14;
 
-class Device final : public IDirect3DDevice9 {
+class Device final : public RefCounted<IDirect3DDevice9> {
  public:
   // Makes the GL context (on the calling thread, which becomes the GL thread).
   static HRESULT Create(IDirect3D9* d3d, D3DDEVTYPE type, HWND focusWindow, DWORD flags,
@@ -28,8 +28,6 @@ class Device final : public IDirect3DDevice9 {
   ~Device() override;
 
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
 
   HRESULT TestCooperativeLevel() override { return D3D_OK; }
   UINT GetAvailableTextureMem() override { return 512u << 20; }
@@ -167,7 +165,6 @@ class Device final : public IDirect3DDevice9 {
   void BindSurfaceForRead(Surface* surface, GLenum target);
 
   std::recursive_mutex mutex_;
-  std::atomic<ULONG> refs_{1};
   IDirect3D9* d3d_;
   D3DPRESENT_PARAMETERS params_;
   D3DDEVICE_CREATION_PARAMETERS creation_;

@@ -114,7 +114,6 @@ FvfLayout DescribeFvf(DWORD fvf) {
   if (betas > 0) {
     bool lastIsIndex = fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR);
     layout.blendWeights = lastIsIndex ? betas - 1 : betas;
-    if (layout.blendWeights > 4) return layout;
     layout.blendWeightOffset = offset;
     offset += static_cast<UINT>(layout.blendWeights) * 4;
     if (lastIsIndex) {

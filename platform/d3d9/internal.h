@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "com_object.h"
+#include "d3d9/fvf_layout.h"
 #include "d3d9/gl_device.h"
 
 namespace glomp::d3d9 {
@@ -63,21 +65,6 @@ class GlShared {
 };
 
 class Device;
-
-// Reference counting shared by every object.
-template <class Interface>
-class RefCounted : public Interface {
- public:
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- protected:
-  std::atomic<ULONG> refs_{1};
-};
 
 // ---------------------------------------------------------------- images
 // The pixels of a texture (all faces and levels), of the back buffer, of a
@@ -290,28 +277,6 @@ class IndexBuffer final : public RefCounted<IDirect3DIndexBuffer9> {
   D3DFORMAT format_;
   D3DPOOL pool_;
 };
-
-// ---------------------------------------------------------------- vertex layout
-// Where each element of a flexible vertex format sits in a vertex.
-struct FvfLayout {
-  bool valid = false;
-  UINT stride = 0;
-  UINT positionOffset = 0;
-  UINT positionComponents = 0;  // 3 for XYZ, 4 for XYZRHW / XYZW
-  bool pretransformed = false;
-  int blendWeights = 0;  // float weights after the position
-  UINT blendWeightOffset = 0;
-  bool blendIndices = false;  // last "weight" is four bytes of indices
-  UINT blendIndexOffset = 0;
-  int normalOffset = -1;
-  int pointSizeOffset = -1;
-  int diffuseOffset = -1;
-  int specularOffset = -1;
-  UINT texCoordCount = 0;
-  UINT texCoordOffset[8] = {};
-  UINT texCoordSize[8] = {};
-};
-FvfLayout DescribeFvf(DWORD fvf);
 
 // Number of vertices (or indices) a draw of primitiveCount primitives uses; 0
 // for an unknown type.

@@ -306,7 +306,8 @@ DrawState Device::CurrentDrawState(const FvfLayout& layout) const {
 }
 
 HRESULT Device::PrepareDraw(const FvfLayout& layout) {
-  if (!gl_->OnGlThread() || !layout.valid) return D3DERR_INVALIDCALL;
+  // A vertex carries at most four blend weights to the vertex stage.
+  if (!gl_->OnGlThread() || !layout.valid || layout.blendWeights > 4) return D3DERR_INVALIDCALL;
   gl_->CollectGarbage();
   if (!ApplyFramebuffer()) return D3DERR_INVALIDCALL;
   glViewport(GLint(viewport_.X), GLint(viewport_.Y), GLsizei(viewport_.Width),

@@ -18,53 +18,9 @@ DEFINE_GUID(IID_ID3DXBaseMesh, 0x7ed943dd, 0x52e8, 0x40b5, 0xa8, 0xd8, 0x76, 0x6
 DEFINE_GUID(IID_ID3DXMesh, 0x4020e5c2, 0x1403, 0x4929, 0x88, 0x3f, 0xe2, 0xe8, 0x49, 0xfa, 0xc1,
             0x95);
 
-constexpr DWORD kPositionMask = 0x400E;
-constexpr DWORD kXyz = 0x002, kXyzRhw = 0x004, kXyzW = 0x4002;
-constexpr DWORD kNormal = 0x010, kPointSize = 0x020, kDiffuse = 0x040, kSpecular = 0x080;
 constexpr DWORD kLockReadOnly = 0x10;
 
-int PositionBytes(DWORD fvf) {
-  switch (fvf & kPositionMask) {
-    case kXyz: return 12;
-    case kXyzRhw: return 16;
-    case kXyzW: return 16;
-    case 0x006: return 16;  // XYZB1
-    case 0x008: return 20;
-    case 0x00a: return 24;
-    case 0x00c: return 28;
-    case 0x00e: return 32;  // XYZB5
-    default: return 0;
-  }
-}
-
 }  // namespace
-
-FvfLayout DescribeFvf(DWORD fvf) {
-  FvfLayout layout;
-  layout.positionBytes = PositionBytes(fvf);
-  if (layout.positionBytes == 0) return layout;
-  int offset = layout.positionBytes;
-  auto take = [&offset](bool present, int bytes) {
-    if (!present) return -1;
-    int at = offset;
-    offset += bytes;
-    return at;
-  };
-  layout.normal = take(fvf & kNormal, 12);
-  layout.pointSize = take(fvf & kPointSize, 4);
-  layout.diffuse = take(fvf & kDiffuse, 4);
-  layout.specular = take(fvf & kSpecular, 4);
-  layout.texCount = static_cast<int>((fvf >> 8) & 0xf);
-  if (layout.texCount > 8) return layout;
-  static constexpr int kFloatsBySizeCode[4] = {2, 3, 4, 1};
-  for (int i = 0; i < layout.texCount; ++i) {
-    layout.texFloats[i] = kFloatsBySizeCode[(fvf >> (16 + 2 * i)) & 3];
-    layout.tex[i] = take(true, 4 * layout.texFloats[i]);
-  }
-  layout.stride = offset;
-  layout.valid = true;
-  return layout;
-}
 
 Mesh::Mesh(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf, IDirect3DDevice9* device)
     : options_(options),
@@ -96,12 +52,6 @@ HRESULT Mesh::QueryInterface(REFIID riid, void** object) {
   return E_NOINTERFACE;
 }
 
-ULONG Mesh::Release() {
-  ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Mesh::GetDevice(LPDIRECT3DDEVICE9* device) {
   if (!device) return D3DERR_INVALIDCALL;
   *device = device_;
@@ -118,8 +68,8 @@ HRESULT Mesh::CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
   if (FAILED(hr)) return hr;
   const FvfLayout& to = clone->layout_;
   const FvfLayout& from = layout_;
-  bool samePosition = (fvf & kPositionMask) == (fvf_ & kPositionMask);
-  int positionBytes = samePosition ? from.positionBytes : 12;
+  bool samePosition = (fvf & D3DFVF_POSITION_MASK) == (fvf_ & D3DFVF_POSITION_MASK);
+  UINT positionBytes = samePosition ? from.PositionBytes() : 12;
   auto copy = [](BYTE* dst, int dstAt, const BYTE* src, int srcAt, int bytes) {
     if (dstAt >= 0 && srcAt >= 0) std::memcpy(dst + dstAt, src + srcAt, bytes);
   };
@@ -127,12 +77,13 @@ HRESULT Mesh::CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
     const BYTE* src = vertices_.data() + static_cast<size_t>(v) * from.stride;
     BYTE* dst = clone->vertices_.data() + static_cast<size_t>(v) * to.stride;
     std::memcpy(dst, src, positionBytes);
-    copy(dst, to.normal, src, from.normal, 12);
-    copy(dst, to.pointSize, src, from.pointSize, 4);
-    copy(dst, to.diffuse, src, from.diffuse, 4);
-    copy(dst, to.specular, src, from.specular, 4);
-    for (int t = 0; t < std::min(to.texCount, from.texCount); ++t) {
-      copy(dst, to.tex[t], src, from.tex[t], 4 * std::min(to.texFloats[t], from.texFloats[t]));
+    copy(dst, to.normalOffset, src, from.normalOffset, 12);
+    copy(dst, to.pointSizeOffset, src, from.pointSizeOffset, 4);
+    copy(dst, to.diffuseOffset, src, from.diffuseOffset, 4);
+    copy(dst, to.specularOffset, src, from.specularOffset, 4);
+    for (UINT t = 0; t < std::min(to.texCoordCount, from.texCoordCount); ++t) {
+      copy(dst, int(to.texCoordOffset[t]), src, int(from.texCoordOffset[t]),
+           4 * int(std::min(to.texCoordSize[t], from.texCoordSize[t])));
     }
   }
   clone->indices_ = indices_;
@@ -321,7 +272,7 @@ HRESULT D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD options, DWOR
 
 HRESULT D3DXComputeNormals(LPD3DXBASEMESH baseMesh, const DWORD*) {
   glomp::d3dx::Mesh* mesh = glomp::d3dx::AsMesh(baseMesh);
-  if (!mesh || mesh->Layout().normal < 0) return D3DERR_INVALIDCALL;
+  if (!mesh || mesh->Layout().normalOffset < 0) return D3DERR_INVALIDCALL;
   const FvfLayout& layout = mesh->Layout();
   DWORD vertexCount = mesh->GetNumVertices();
   // Coinciding positions share one normal, so hard seams from split vertices stay smooth.
@@ -371,7 +322,7 @@ HRESULT D3DXComputeNormals(LPD3DXBASEMESH baseMesh, const DWORD*) {
     if (length > 0) {
       for (int k = 0; k < 3; ++k) normal[k] = static_cast<float>(s[k] / length);
     }
-    std::memcpy(mesh->Vertices().data() + static_cast<size_t>(v) * layout.stride + layout.normal,
+    std::memcpy(mesh->Vertices().data() + static_cast<size_t>(v) * layout.stride + layout.normalOffset,
                 normal, sizeof normal);
   }
   return S_OK;

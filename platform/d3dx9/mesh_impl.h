@@ -2,6 +2,8 @@
 // in system memory. Shared by the mesh functions, the X-file loader and skinning.
 #pragma once
 #include <d3dx9mesh.h>
+#include "com_object.h"
+#include "d3d9/fvf_layout.h"
 #include "glomp/meshcache.h"
 
 #include <atomic>
@@ -10,29 +12,15 @@
 
 namespace glomp::d3dx {
 
-// Where each component of a flexible vertex format sits in a vertex (-1: absent).
-struct FvfLayout {
-  bool valid = false;
-  int positionBytes = 0;
-  int normal = -1;
-  int pointSize = -1;
-  int diffuse = -1;
-  int specular = -1;
-  int texCount = 0;
-  int tex[8] = {};
-  int texFloats[8] = {};
-  int stride = 0;
-};
-FvfLayout DescribeFvf(DWORD fvf);
+using d3d9::DescribeFvf;
+using d3d9::FvfLayout;
 
-class Mesh final : public ID3DXMesh {
+class Mesh final : public RefCounted<ID3DXMesh> {
  public:
   Mesh(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf, IDirect3DDevice9* device);
   ~Mesh() override;
 
   HRESULT QueryInterface(REFIID riid, void** object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
 
   HRESULT DrawSubset(DWORD attribId) override;
   DWORD GetNumFaces() override { return static_cast<DWORD>(attributes_.size()); }
@@ -76,7 +64,6 @@ class Mesh final : public ID3DXMesh {
   void SetCache(MeshCache* cache) { cache_.reset(cache); }
 
  private:
-  std::atomic<ULONG> refs_{1};
   DWORD options_;
   DWORD fvf_;
   FvfLayout layout_;

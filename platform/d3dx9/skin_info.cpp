@@ -126,7 +126,7 @@ HRESULT SkinInfo::UpdateSkinnedMesh(const D3DXMATRIX* boneTransforms,
   if (src != dst) std::memmove(dst, src, stride * numVertices_);
   // Sums are kept apart from dst so that skinning in place reads unmodified sources.
   std::vector<float> position(3 * static_cast<size_t>(numVertices_), 0.0f);
-  std::vector<float> normal(layout.normal >= 0 ? position.size() : 0, 0.0f);
+  std::vector<float> normal(layout.normalOffset >= 0 ? position.size() : 0, 0.0f);
   std::vector<bool> influenced(numVertices_, false);
   for (size_t b = 0; b < bones_.size(); ++b) {
     const D3DXMATRIX& matrix = boneTransforms[b];
@@ -139,8 +139,8 @@ HRESULT SkinInfo::UpdateSkinnedMesh(const D3DXMATRIX* boneTransforms,
       influenced[v] = true;
       TransformPoint(reinterpret_cast<const float*>(vertex), matrix, bone.weights[i],
                      &position[3 * v]);
-      if (layout.normal >= 0) {
-        TransformVector(reinterpret_cast<const float*>(vertex + layout.normal), normalMatrix,
+      if (layout.normalOffset >= 0) {
+        TransformVector(reinterpret_cast<const float*>(vertex + layout.normalOffset), normalMatrix,
                         bone.weights[i], &normal[3 * v]);
       }
     }
@@ -148,7 +148,7 @@ HRESULT SkinInfo::UpdateSkinnedMesh(const D3DXMATRIX* boneTransforms,
   for (DWORD v = 0; v < numVertices_; ++v) {
     if (!influenced[v]) continue;
     std::memcpy(dst + v * stride, &position[3 * v], 12);
-    if (layout.normal >= 0) std::memcpy(dst + v * stride + layout.normal, &normal[3 * v], 12);
+    if (layout.normalOffset >= 0) std::memcpy(dst + v * stride + layout.normalOffset, &normal[3 * v], 12);
   }
   return S_OK;
 }

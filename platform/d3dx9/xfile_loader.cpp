@@ -467,10 +467,10 @@ HRESULT BuildMesh(const MeshSource& source, DWORD options, IDirect3DDevice9* dev
     BYTE* vertex = vertices + v * layout.stride;
     std::memcpy(vertex, &source.positions[3 * origin[v]], 12);
     if (source.hasNormals && assigned[origin[v]]) {
-      std::memcpy(vertex + layout.normal, &source.normals[3 * vertexNormal[v]], 12);
+      std::memcpy(vertex + layout.normalOffset, &source.normals[3 * vertexNormal[v]], 12);
     }
     if (source.hasTexcoords) {
-      std::memcpy(vertex + layout.tex[0], &source.texcoords[2 * origin[v]], 8);
+      std::memcpy(vertex + layout.texCoordOffset[0], &source.texcoords[2 * origin[v]], 8);
     }
   }
   for (size_t f = 0; f < triangles.size(); ++f) {

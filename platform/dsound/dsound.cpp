@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "com_object.h"
 #include "dsound/audio_device.h"
 
 #define DSERR_NOAGGREGATION ((HRESULT)0x80040110L)
@@ -95,7 +96,8 @@ class SoundData {
   std::vector<ALuint> retired_;
 };
 
-class SecondaryBuffer final : public IDirectSoundBuffer8, public IDirectSound3DBuffer {
+class SecondaryBuffer final
+    : public glomp::RefCounted<IDirectSoundBuffer8, IDirectSound3DBuffer> {
  public:
   static HRESULT Create(std::shared_ptr<SoundData> data, DWORD flags, SecondaryBuffer** out) {
     *out = nullptr;
@@ -120,12 +122,6 @@ class SecondaryBuffer final : public IDirectSoundBuffer8, public IDirectSound3DB
     }
     AddRef();
     return S_OK;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
 
   // IDirectSoundBuffer
@@ -309,7 +305,6 @@ class SecondaryBuffer final : public IDirectSoundBuffer8, public IDirectSound3DB
     }
   }
 
-  std::atomic<ULONG> references_{1};
   std::shared_ptr<SoundData> data_;
   DWORD flags_;
   ALuint source_;
@@ -323,7 +318,7 @@ class SecondaryBuffer final : public IDirectSoundBuffer8, public IDirectSound3DB
 
 // The primary buffer stands for the mix itself. Its format is kept and
 // reported; OpenAL mixes at its own rate and resamples every buffer.
-class PrimaryBuffer final : public IDirectSoundBuffer {
+class PrimaryBuffer final : public glomp::RefCounted<IDirectSoundBuffer> {
  public:
   PrimaryBuffer(std::shared_ptr<AudioDevice> device, std::shared_ptr<DWORD> cooperativeLevel,
                 DWORD flags)
@@ -338,12 +333,6 @@ class PrimaryBuffer final : public IDirectSoundBuffer {
     *object = static_cast<IDirectSoundBuffer*>(this);
     AddRef();
     return S_OK;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT GetCaps(LPDSBCAPS caps) override {
@@ -398,7 +387,6 @@ class PrimaryBuffer final : public IDirectSoundBuffer {
  private:
   ~PrimaryBuffer() override = default;
 
-  std::atomic<ULONG> references_{1};
   std::shared_ptr<AudioDevice> device_;
   std::shared_ptr<DWORD> cooperativeLevel_;
   DWORD flags_;
@@ -406,7 +394,7 @@ class PrimaryBuffer final : public IDirectSoundBuffer {
   bool playing_ = false;
 };
 
-class DirectSound final : public IDirectSound8 {
+class DirectSound final : public glomp::RefCounted<IDirectSound8> {
  public:
   explicit DirectSound(std::shared_ptr<AudioDevice> device) : device_(std::move(device)) {}
 
@@ -419,12 +407,6 @@ class DirectSound final : public IDirectSound8 {
     *object = static_cast<IDirectSound8*>(this);
     AddRef();
     return S_OK;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
@@ -475,7 +457,6 @@ class DirectSound final : public IDirectSound8 {
  private:
   ~DirectSound() override = default;
 
-  std::atomic<ULONG> references_{1};
   std::shared_ptr<AudioDevice> device_;
   std::shared_ptr<DWORD> cooperativeLevel_ = std::make_shared<DWORD>(0);
 };
