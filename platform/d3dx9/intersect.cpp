@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr DWORD kLockReadOnly = 0x10;
-
 struct RayHierarchy final : glomp::MeshCache {
   explicit RayHierarchy(const glomp::TriangleList& list) : bvh(list) {}
   glomp::RayBvh bvh;
@@ -31,7 +29,8 @@ std::unique_ptr<RayHierarchy> BuildHierarchy(ID3DXBaseMesh* mesh) {
   std::vector<std::uint32_t> indices(std::size_t(faceCount) * 3);
 
   void* vertices = nullptr;
-  if (stride >= 12 && vertexCount > 0 && SUCCEEDED(mesh->LockVertexBuffer(kLockReadOnly, &vertices))) {
+  if (stride >= 12 && vertexCount > 0 &&
+      SUCCEEDED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &vertices))) {
     for (DWORD i = 0; i < vertexCount; ++i) {
       std::memcpy(&positions[i], static_cast<const BYTE*>(vertices) + std::size_t(i) * stride, 12);
     }
@@ -40,7 +39,7 @@ std::unique_ptr<RayHierarchy> BuildHierarchy(ID3DXBaseMesh* mesh) {
     positions.clear();
   }
   void* indexData = nullptr;
-  if (faceCount > 0 && SUCCEEDED(mesh->LockIndexBuffer(kLockReadOnly, &indexData))) {
+  if (faceCount > 0 && SUCCEEDED(mesh->LockIndexBuffer(D3DLOCK_READONLY, &indexData))) {
     for (std::size_t i = 0; i < indices.size(); ++i) {
       indices[i] = wide ? static_cast<const std::uint32_t*>(indexData)[i]
                         : static_cast<const WORD*>(indexData)[i];

@@ -18,8 +18,6 @@ DEFINE_GUID(IID_ID3DXBaseMesh, 0x7ed943dd, 0x52e8, 0x40b5, 0xa8, 0xd8, 0x76, 0x6
 DEFINE_GUID(IID_ID3DXMesh, 0x4020e5c2, 0x1403, 0x4929, 0x88, 0x3f, 0xe2, 0xe8, 0x49, 0xfa, 0xc1,
             0x95);
 
-constexpr DWORD kLockReadOnly = 0x10;
-
 }  // namespace
 
 Mesh::Mesh(DWORD numFaces, DWORD numVertices, DWORD options, DWORD fvf, IDirect3DDevice9* device)
@@ -96,7 +94,7 @@ HRESULT Mesh::CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
 HRESULT Mesh::LockVertexBuffer(DWORD flags, LPVOID* data) {
   if (!data) return D3DERR_INVALIDCALL;
   *data = vertices_.data();
-  if (!(flags & kLockReadOnly)) vertexWriteLock_ = true;
+  if (!(flags & D3DLOCK_READONLY)) vertexWriteLock_ = true;
   return S_OK;
 }
 
@@ -109,7 +107,7 @@ HRESULT Mesh::UnlockVertexBuffer() {
 HRESULT Mesh::LockIndexBuffer(DWORD flags, LPVOID* data) {
   if (!data) return D3DERR_INVALIDCALL;
   *data = indices_.data();
-  if (!(flags & kLockReadOnly)) indexWriteLock_ = true;
+  if (!(flags & D3DLOCK_READONLY)) indexWriteLock_ = true;
   return S_OK;
 }
 
