@@ -89,8 +89,6 @@ void BeginFrame() {
 void RunPass(Pass pass) {
   CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
   CApplication& application = CApplication::GetInstance();
-  D3DXMATRIX identity;
-  D3DXMatrixIdentity(&identity);
   switch (pass) {
     case Pass::Shadow:
       g_scene->DrawShadow();
@@ -105,8 +103,7 @@ void RunPass(Pass pass) {
       break;
     case Pass::Composite:  // the colour target and the edges over it, as the frame draws them
       graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
-      if (!application.edgeShader.DrawComposite(application.toonShader))
-        graphics.DrawTexture(application.toonShader.GetTargetA(), 0xFFFFFFFF, &identity);
+      CScene::DrawComposite();
       graphics.sprite->End();
       break;
     case Pass::Overlay2D:  // the scene's overlay and the fade

@@ -13,6 +13,7 @@
 #include "render/MeshObject.h"
 #include "render/SkinMesh.h"
 #include "render/StaticMesh.h"
+#include "scene/Scene.h"
 
 namespace {
 
@@ -117,14 +118,10 @@ struct Bench {
   }
 
   void Composite() {
-    CApplication& application = CApplication::GetInstance();
     CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
     // As the frame draws it: the colour target with the edges over it, one pass.
     graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
-    if (!application.edgeShader.DrawComposite(application.toonShader))
-      graphics.DrawTexture(application.toonShader.GetTargetA(), 0xFFFFFFFF, &identity);
+    CScene::DrawComposite();
     graphics.sprite->End();
   }
 };

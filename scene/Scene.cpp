@@ -83,18 +83,23 @@ void CScene::Render() {
   device->SetRenderTarget(0, graphics.backBuffer);
   device->SetDepthStencilSurface(graphics.depthSurface);
 
-  // The 3D image reaches the back buffer only here: the colour target full screen,
-  // with the edge image laid over it. The edge effect draws both in one pass,
-  // blended as the two full-screen sprites would be; without it the colour target
-  // goes on as a sprite alone.
-  D3DXMATRIX identity;
-  D3DXMatrixIdentity(&identity);
   if (graphics.sprite) graphics.sprite->Begin(D3DXSPRITE_ALPHABLEND);
-  if (!application.edgeShader.DrawComposite(application.toonShader)) {
-    graphics.DrawTexture(application.toonShader.GetTargetA(), kOpaqueWhite, &identity);
-  }
+  DrawComposite();
   Draw2D();
   if (g_sceneManager) g_sceneManager->DrawFade();
   if (graphics.sprite) graphics.sprite->End();
   device->EndScene();
+}
+
+// The 3D image reaches the back buffer only here: the colour target full screen,
+// with the edge image laid over it. The edge effect draws both in one pass,
+// blended as the two full-screen sprites would be; without it the colour target
+// goes on as a sprite alone.
+void CScene::DrawComposite() {
+  CApplication& application = CApplication::GetInstance();
+  if (application.edgeShader.DrawComposite(application.toonShader)) return;
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  CGraphicsDevice::GetInstance().DrawTexture(application.toonShader.GetTargetA(), kOpaqueWhite,
+                                             &identity);
 }

@@ -34,6 +34,9 @@ class CScene : public RunningScene {
 
   // The drawing frame: clear, view, shadow pass, 3D pass, composite, 2D, fade.
   void Render();
+  // The composite step of the frame: the 3D image (the colour target with the
+  // edges over it) laid onto the back buffer, inside a begun sprite batch.
+  static void DrawComposite();
   // One more frame of the scene's clock, except while the screen is fading.
   void CountFrame();
 
