@@ -12,9 +12,9 @@
 // scene that does not leave on Escape within kForceAfter frames is sent back to
 // the title through the scene manager, and those returns are counted.
 //
-// Resident memory (and the heap in use beside it) is sampled every K frames.
-// After the first C scene changes (the warm-up: caches filled, every scene built
-// twice) every sample must lie within KB kilobytes of the others; the run fails when it does not, when GL
+// Resident memory (and the heap in use beside it) is sampled every K frames. After the first C scene changes
+// (the warm-up: caches filled, every scene built once) every sample must lie
+// within KB kilobytes of the others; the run fails when it does not, when GL
 // recorded an error, or when more than kMostFramesPerScene frames pass without
 // a scene change. The exit code is 0 only for a clean run.
 #include <malloc.h>
@@ -53,10 +53,7 @@ struct Options {
   int sampleEvery = 1000;
   int dwellMin = 120;
   int dwellMax = 360;
-  // Title, game, title, game: the game scene's second build still raises resident
-  // memory by some MB that the allocator keeps (the heap in use stays as it was),
-  // so the band starts counting at its arrival.
-  int warmup = 3;
+  int warmup = 2;
   long limitKb = 2048;
   std::string csv;
 };
