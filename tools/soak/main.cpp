@@ -111,10 +111,14 @@ long ResidentKb() {
   return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// What malloc has handed out and not had back: ours and the libraries' heap, without
-// the pages the allocator keeps, the driver's mappings or its compiled shaders. Beside
-// the resident memory it tells a leak from memory that is only held.
-long HeapInUseKb() { return static_cast<long>(::mallinfo2().uordblks / 1024); }
+// What malloc has handed out and not had back: ours and the libraries' heap, small
+// blocks and the large ones it maps on their own, without the pages the allocator
+// keeps, the driver's own mappings or its compiled shaders. Beside the resident
+// memory it tells a leak from memory that is only held.
+long HeapInUseKb() {
+  const struct mallinfo2 info = ::mallinfo2();
+  return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+}
 
 struct Sample {
   int frame;
