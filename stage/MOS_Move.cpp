@@ -1,5 +1,6 @@
 #include "stage/MOS_Move.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/GraphicsDevice.h"
@@ -19,6 +20,9 @@ constexpr DWORD kPathVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr D3DCOLOR kPathColour = 0xFFFF0000;
 static_assert(sizeof(PathVertex) == 24);
 
+// Units of path the dashes mark at most: many times the length of the stage.
+constexpr float kMostMarkedLength = 4096.0f;
+
 }  // namespace
 
 MOS_Move::MOS_Move(CStaticMesh* model, const D3DXMATRIX& world, const std::string& kindText,
@@ -35,7 +39,11 @@ MOS_Move::MOS_Move(CStaticMesh* model, const D3DXMATRIX& world, const std::strin
 void MOS_Move::BuildDashPoints() {
   dashPoints.clear();
   const float length = D3DXVec3Length(&moveVector);
-  int count = static_cast<int>(length);
+  // A mistyped move vector must not make millions of points: a path longer than
+  // any stage is marked along its first stretch only, and one whose length is not
+  // a number (or does not fit a float) is not marked.
+  if (!std::isfinite(length)) return;
+  int count = static_cast<int>(std::min(length, kMostMarkedLength));
   if (count <= 0) return;
   D3DXVECTOR3 step;
   D3DXVec3Normalize(&step, &moveVector);

@@ -151,6 +151,33 @@ bool PngDataCanHold(std::size_t fileSize, int width, int height) {
   return rowBytes * std::uint64_t(height) <= kDeflateMostRatio * fileSize;
 }
 
+// The other formats are bounded the same way, as generously: no real picture packs
+// more pixels into a byte of its file than a one-bit PNG does.
+bool FileCanHoldPixels(std::size_t fileSize, int width, int height) {
+  return std::uint64_t(width) * std::uint64_t(height) <= 8 * kDeflateMostRatio * fileSize;
+}
+
+std::uint32_t ReadU32BigEndian(const unsigned char* p) {
+  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
+         std::uint32_t(p[3]);
+}
+
+// Every chunk up to the end marker lies wholly inside the file. The decoder grows
+// its buffer to what a data chunk claims before it reads the chunk, so a few
+// bytes that claim a gigabyte would otherwise be a gigabyte allocated.
+bool PngChunksInsideFile(const std::vector<unsigned char>& bytes) {
+  constexpr std::size_t kSignature = 8, kLengthAndType = 8, kCrc = 4;
+  std::size_t at = kSignature;
+  while (bytes.size() - at >= kLengthAndType) {
+    const std::uint64_t length = ReadU32BigEndian(bytes.data() + at);
+    const bool end = std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0;
+    if (length + kLengthAndType + kCrc > bytes.size() - at) return false;
+    if (end) return true;
+    at += std::size_t(length) + kLengthAndType + kCrc;
+  }
+  return false;  // ends before its end marker
+}
+
 bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
                    std::string* reason) {
   if (bytes.size() > 0x7fffffff) {
@@ -165,8 +192,17 @@ bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
                                                                           : "unknown format");
     return false;
   }
-  if (SniffFormat(bytes) == D3DXIFF_PNG && !PngDataCanHold(bytes.size(), w, h)) {
-    *reason = "PNG file claims more pixels than its data can hold";
+  if (SniffFormat(bytes) == D3DXIFF_PNG) {
+    if (!PngChunksInsideFile(bytes)) {
+      *reason = "PNG file is truncated: a chunk runs past its end";
+      return false;
+    }
+    if (!PngDataCanHold(bytes.size(), w, h)) {
+      *reason = "PNG file claims more pixels than its data can hold";
+      return false;
+    }
+  } else if (!FileCanHoldPixels(bytes.size(), w, h)) {
+    *reason = "image file claims more pixels than its data can hold";
     return false;
   }
   unsigned char* rgba = stbi_load_from_memory(bytes.data(), length, &w, &h, &channels, 4);

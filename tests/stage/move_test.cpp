@@ -67,6 +67,24 @@ TEST_F(MoveTest, DashPointsMarkEveryOtherUnitOfThePath) {
   expectPoints(Block(3), {1.5f, 0.5f});          // downwards, odd
 }
 
+// Found by the fuzzer: a move vector of 1e38 has a length no float holds, and its
+// conversion to a count of points was undefined. A path whose length is not a
+// number is not marked; a huge one only along its first stretch, not with
+// millions of points.
+TEST_F(MoveTest, EndlessOrHugePathsAreMarkedWithinBounds) {
+  Build({"tri.x,1,2,3,1,1,1,0,0,0,MoveObject,0,1e38,0,0",
+         "tri.x,1,2,3,1,1,1,0,0,0,MoveObject,0,1e30,1e30,0",
+         "tri.x,1,2,3,1,1,1,0,0,0,MoveObject,0,1e9,0,0",
+         "tri.x,1,2,3,1,1,1,0,0,0,MoveObject,nan,0,0,0"});
+  EXPECT_LE(Block(0)->dashPoints.size(), 4096u);
+  EXPECT_LE(Block(1)->dashPoints.size(), 4096u);
+  EXPECT_TRUE(Block(3)->dashPoints.empty());
+  const std::vector<D3DXVECTOR3>& huge = Block(2)->dashPoints;
+  ASSERT_EQ(huge.size(), 4096u);
+  EXPECT_FLOAT_EQ(huge.front().y, 2.0f);
+  EXPECT_FLOAT_EQ(huge.back().y, 2.0f + 4095.0f);
+}
+
 TEST_F(MoveTest, LinkedBlockWaitsForItsCheckpointThenStartsFromItsPlace) {
   Build({"tri.x,9,9,9,1,1,1,0,0,0,CheckPoint,0,0,0,3",
          "tri.x,0,-0.5,0.5,1,1,1,0,0,0,MoveObject,0,2,0,3"});

@@ -84,6 +84,61 @@ TEST(ImageDecode, PngClaimingMorePixelsThanItsDataHoldsIsRefusedUpFront) {
   EXPECT_EQ(file.info.Height, 1024u);
 }
 
+// Found by the fuzzer: 200 bytes of PNG whose data chunk claims 0x0D494441 bytes. The
+// decoder grew its buffer to that claim before reading, and doubling toward it took
+// more than a gigabyte. A chunk that runs past the end of the file is refused
+// up front; bytes after the end marker are no harm.
+TEST(ImageDecode, PngChunkRunningPastTheFileIsRefusedBeforeAllocating) {
+  const unsigned char found[] = {
+      0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44,
+      0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1f,
+      0x15, 0xc4, 0x49, 0x44, 0x41, 0x54, 0x0d, 0x49, 0x44, 0x41, 0x54, 0x45, 0x4e, 0x44, 0xae,
+      0x42, 0x60, 0x82, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44,
+      0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1f,
+      0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41, 0x54, 0x78, 0x5e, 0x63, 0xf8,
+      0xff, 0xff, 0xff, 0x7f, 0x00, 0x09, 0xfb, 0x03, 0xfd, 0x96, 0x19, 0xa5, 0x05, 0x00, 0x00,
+      0x00, 0x00, 0x49, 0x45};
+  auto claim = texfiles::Png(4, 4, 4, [](int, int) { return texfiles::Rgba(9, 9, 9, 255); });
+  ASSERT_EQ(std::memcmp(&claim[33 + 4], "IDAT", 4), 0) << "the data chunk follows the header";
+  claim[33] = 0x40;  // the data chunk now claims a gigabyte
+  const std::vector<std::vector<unsigned char>> refused = {
+      std::vector<unsigned char>(found, found + sizeof found), claim};
+  for (std::size_t i = 0; i < refused.size(); ++i) {
+    DecodedFile file;
+    std::string reason;
+    EXPECT_FALSE(glomp::DecodeImageFile(refused[i], &file, &reason)) << "case " << i;
+    EXPECT_NE(reason.find("truncated"), std::string::npos) << "case " << i << ": " << reason;
+    EXPECT_TRUE(file.levels.empty());
+  }
+
+  auto trailing = texfiles::Png(4, 4, 4, [](int, int) { return texfiles::Rgba(9, 9, 9, 255); });
+  trailing.insert(trailing.end(), {'e', 'x', 't', 'r', 'a'});
+  DecodedFile file;
+  std::string reason;
+  EXPECT_TRUE(glomp::DecodeImageFile(trailing, &file, &reason)) << reason;
+}
+
+// A picture format without compression of its own (here TGA) that claims 16000 x
+// 16000 pixels from a few bytes is refused as well: the decoder would reserve the
+// whole picture and fill what the file lacks with black.
+TEST(ImageDecode, OtherFormatsClaimingMorePixelsThanTheirBytesAreRefused) {
+  std::vector<unsigned char> tga(18 + 64, 0);
+  tga[2] = 2;                                  // uncompressed true colour
+  tga[12] = 0x80, tga[13] = 0x3E;              // width 16000, little-endian
+  tga[14] = 0x80, tga[15] = 0x3E;              // height 16000
+  tga[16] = 32;                                // bits per pixel
+  DecodedFile file;
+  std::string reason;
+  EXPECT_FALSE(glomp::DecodeImageFile(tga, &file, &reason));
+  EXPECT_NE(reason.find("claims more pixels than its data can hold"), std::string::npos)
+      << reason;
+
+  tga[12] = 4, tga[13] = 0, tga[14] = 4, tga[15] = 0;  // 4 x 4 in 64 bytes: loads
+  ASSERT_TRUE(glomp::DecodeImageFile(tga, &file, &reason)) << reason;
+  EXPECT_EQ(file.info.Width, 4u);
+  EXPECT_EQ(file.info.ImageFileFormat, D3DXIFF_TGA);
+}
+
 TEST(ImageDecode, DdsCubeMapFacesAndRefusals) {
   const auto cube = texfiles::DdsCube(4, 2, true);
   DecodedFile file;
