@@ -140,42 +140,37 @@ D3DXIMAGE_FILEFORMAT SniffFormat(const std::vector<unsigned char>& bytes) {
   return D3DXIFF_TGA;  // the one format without a signature
 }
 
+// A picture that claims more pixels than its file could hold only claims its
+// size: it is refused before anything is allocated for it (the decoders reserve
+// the whole picture first, and some fill what the file lacks with black).
+//
 // A PNG's rows come out of its deflate stream, which packs at most 1032 bytes
-// into one. A picture that the file could not hold even at one bit per pixel
-// only claims its size: it is refused before anything is allocated for it (the
-// decoder would otherwise reserve the whole picture first).
+// into one; each row starts with a filter byte and may hold one bit per pixel.
 constexpr std::uint64_t kDeflateMostRatio = 1032;
+// The others, per byte of file at the most: a JPEG codes each 8 x 8 block in one
+// bit or more, a TGA run repeats one pixel 128 times in two bytes, and a BMP
+// (never compressed here) holds one bit per pixel.
+constexpr std::uint64_t kJpegMostPixelsPerByte = 8 * 64;
+constexpr std::uint64_t kTgaMostPixelsPerByte = 64;
+constexpr std::uint64_t kBmpMostPixelsPerByte = 8;
 
-bool PngDataCanHold(std::size_t fileSize, int width, int height) {
-  const std::uint64_t rowBytes = 1 + (std::uint64_t(width) + 7) / 8;  // filter byte + bits
-  return rowBytes * std::uint64_t(height) <= kDeflateMostRatio * fileSize;
-}
-
-// The other formats are bounded the same way, as generously: no real picture packs
-// more pixels into a byte of its file than a one-bit PNG does.
-bool FileCanHoldPixels(std::size_t fileSize, int width, int height) {
-  return std::uint64_t(width) * std::uint64_t(height) <= 8 * kDeflateMostRatio * fileSize;
+bool FileCanHoldPixels(D3DXIMAGE_FILEFORMAT format, std::size_t fileSize, int width,
+                       int height) {
+  const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
+  switch (format) {
+    case D3DXIFF_PNG: {
+      const std::uint64_t rowBytes = 1 + (std::uint64_t(width) + 7) / 8;
+      return rowBytes * std::uint64_t(height) <= kDeflateMostRatio * fileSize;
+    }
+    case D3DXIFF_JPG: return pixels <= kJpegMostPixelsPerByte * fileSize;
+    case D3DXIFF_BMP: return pixels <= kBmpMostPixelsPerByte * fileSize;
+    default: return pixels <= kTgaMostPixelsPerByte * fileSize;
+  }
 }
 
 std::uint32_t ReadU32BigEndian(const unsigned char* p) {
   return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
          std::uint32_t(p[3]);
-}
-
-// Every chunk up to the end marker lies wholly inside the file. The decoder grows
-// its buffer to what a data chunk claims before it reads the chunk, so a few
-// bytes that claim a gigabyte would otherwise be a gigabyte allocated.
-bool PngChunksInsideFile(const std::vector<unsigned char>& bytes) {
-  constexpr std::size_t kSignature = 8, kLengthAndType = 8, kCrc = 4;
-  std::size_t at = kSignature;
-  while (bytes.size() - at >= kLengthAndType) {
-    const std::uint64_t length = ReadU32BigEndian(bytes.data() + at);
-    const bool end = std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0;
-    if (length + kLengthAndType + kCrc > bytes.size() - at) return false;
-    if (end) return true;
-    at += std::size_t(length) + kLengthAndType + kCrc;
-  }
-  return false;  // ends before its end marker
 }
 
 bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
@@ -192,16 +187,12 @@ bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
                                                                           : "unknown format");
     return false;
   }
-  if (SniffFormat(bytes) == D3DXIFF_PNG) {
-    if (!PngChunksInsideFile(bytes)) {
-      *reason = "PNG file is truncated: a chunk runs past its end";
-      return false;
-    }
-    if (!PngDataCanHold(bytes.size(), w, h)) {
-      *reason = "PNG file claims more pixels than its data can hold";
-      return false;
-    }
-  } else if (!FileCanHoldPixels(bytes.size(), w, h)) {
+  const D3DXIMAGE_FILEFORMAT format = SniffFormat(bytes);
+  if (format == D3DXIFF_PNG && !PngChunksInsideFile(bytes.data(), bytes.size())) {
+    *reason = "PNG file is truncated: a chunk runs past its end";
+    return false;
+  }
+  if (!FileCanHoldPixels(format, bytes.size(), w, h)) {
     *reason = "image file claims more pixels than its data can hold";
     return false;
   }
@@ -225,7 +216,7 @@ bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,
   out->cube = false;
   out->info = {image.width, image.height, 1, 1,
                out->hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8, D3DRTYPE_TEXTURE,
-               SniffFormat(bytes)};
+               format};
   out->levels.clear();
   out->levels.push_back(std::move(image));
   return true;
@@ -292,6 +283,20 @@ bool DecodeImageFile(const std::vector<unsigned char>& bytes, DecodedFile* out,
                       : DecodeWithStb(bytes, out, reason);
   if (!ok) *out = DecodedFile{};
   return ok;
+}
+
+bool PngChunksInsideFile(const unsigned char* bytes, std::size_t size) {
+  constexpr std::size_t kSignature = 8, kLengthAndType = 8, kCrc = 4;
+  if (size < kSignature) return false;
+  std::size_t at = kSignature;
+  while (size - at >= kLengthAndType) {
+    const std::uint64_t length = ReadU32BigEndian(bytes + at);
+    const bool end = std::memcmp(bytes + at + 4, "IEND", 4) == 0;
+    if (length + kLengthAndType + kCrc > size - at) return false;
+    if (end) return true;
+    at += std::size_t(length) + kLengthAndType + kCrc;
+  }
+  return false;  // ends before its end marker
 }
 
 UINT ChooseTextureSize(UINT requested, UINT fileSize) {

@@ -33,6 +33,11 @@ struct DecodedFile {
 bool DecodeImageFile(const std::vector<unsigned char>& bytes, DecodedFile* out,
                      std::string* reason);
 
+// Whether every chunk of a PNG, up to its end marker, lies wholly inside its
+// bytes. The decoder grows its buffer to what a data chunk claims before reading
+// the chunk, so a few bytes that claim a gigabyte would be a gigabyte allocated.
+bool PngChunksInsideFile(const unsigned char* bytes, std::size_t size);
+
 // The texture size D3DX picks for a requested size (D3DX_DEFAULT: the file's
 // size enlarged to a power of two; 0, D3DX_DEFAULT_NONPOW2 or D3DX_FROM_FILE:
 // the file's size; anything else: as given).

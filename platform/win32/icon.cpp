@@ -17,6 +17,7 @@
 
 #include <windows.h>
 
+#include "d3dx9/image.h"
 #include "win32/internal.h"
 
 namespace glomp::win32 {
@@ -49,8 +50,9 @@ constexpr int kLargestIcon = 256;  // what an ICO directory entry can say
 bool DecodePng(const unsigned char* data, size_t size, Icon* out) {
   int width = 0, height = 0, channels = 0;
   // The size comes from the header first: the decoder reserves the whole picture
-  // before it reads the data, so a claim of a huge one is refused right here.
-  if (size > 0x7fffffff ||
+  // before it reads the data, so a claim of a huge one is refused right here, as
+  // is a chunk that claims more bytes than the entry has.
+  if (size > 0x7fffffff || !glomp::PngChunksInsideFile(data, size) ||
       !stbi_info_from_memory(data, static_cast<int>(size), &width, &height, &channels) ||
       width <= 0 || height <= 0 || width > kLargestIcon || height > kLargestIcon) {
     return false;

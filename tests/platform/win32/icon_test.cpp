@@ -122,6 +122,9 @@ TEST(Icon, MissingTruncatedAndMalformedFilesGiveNull) {
   Bytes claim = PngBytes(16);
   for (int at : {16, 20}) claim[at] = 0, claim[at + 1] = 0, claim[at + 2] = 0x3E, claim[at + 3] = 0x80;
   bad.push_back(MakeIco({{0, claim}}));
+  Bytes longChunk = PngBytes(16);
+  longChunk[33] = 0x40;  // the data chunk after the header claims a gigabyte
+  bad.push_back(MakeIco({{0, longChunk}}));
   int index = 0;
   for (const Bytes& file : bad) {
     const std::string path = WriteFile("bad" + std::to_string(index++) + ".ico", file);
