@@ -18,6 +18,11 @@ std::uint32_t ReadU32(const unsigned char* p) {
          std::uint32_t(p[3]) << 24;
 }
 
+std::uint32_t ReadU32BigEndian(const unsigned char* p) {
+  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
+         std::uint32_t(p[3]);
+}
+
 // ---------------------------------------------------------------- DDS
 
 constexpr std::uint32_t kDdsMagic = 0x20534444;  // "DDS "
@@ -166,11 +171,6 @@ bool FileCanHoldPixels(D3DXIMAGE_FILEFORMAT format, std::size_t fileSize, int wi
     case D3DXIFF_BMP: return pixels <= kBmpMostPixelsPerByte * fileSize;
     default: return pixels <= kTgaMostPixelsPerByte * fileSize;
   }
-}
-
-std::uint32_t ReadU32BigEndian(const unsigned char* p) {
-  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
-         std::uint32_t(p[3]);
 }
 
 bool DecodeWithStb(const std::vector<unsigned char>& bytes, DecodedFile* out,

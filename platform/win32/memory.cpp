@@ -17,7 +17,8 @@ namespace {
 
 #ifdef __GLIBC__
 constexpr int kTrimThresholdBytes = 1 << 20;
-[[maybe_unused]] const bool g_trimThresholdFixed = mallopt(M_TRIM_THRESHOLD, kTrimThresholdBytes) == 1;
+[[maybe_unused]] const bool g_trimThresholdFixed =
+    mallopt(M_TRIM_THRESHOLD, kTrimThresholdBytes) == 1;
 #endif
 
 }  // namespace

@@ -98,7 +98,8 @@ TEST(ImageDecode, PngChunkRunningPastTheFileIsRefusedBeforeAllocating) {
       0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41, 0x54, 0x78, 0x5e, 0x63, 0xf8,
       0xff, 0xff, 0xff, 0x7f, 0x00, 0x09, 0xfb, 0x03, 0xfd, 0x96, 0x19, 0xa5, 0x05, 0x00, 0x00,
       0x00, 0x00, 0x49, 0x45};
-  auto claim = texfiles::Png(4, 4, 4, [](int, int) { return texfiles::Rgba(9, 9, 9, 255); });
+  const auto small = texfiles::Png(4, 4, 4, [](int, int) { return texfiles::Rgba(9, 9, 9, 255); });
+  auto claim = small;
   ASSERT_EQ(std::memcmp(&claim[33 + 4], "IDAT", 4), 0) << "the data chunk follows the header";
   claim[33] = 0x40;  // the data chunk now claims a gigabyte
   const std::vector<std::vector<unsigned char>> refused = {
@@ -111,7 +112,7 @@ TEST(ImageDecode, PngChunkRunningPastTheFileIsRefusedBeforeAllocating) {
     EXPECT_TRUE(file.levels.empty());
   }
 
-  auto trailing = texfiles::Png(4, 4, 4, [](int, int) { return texfiles::Rgba(9, 9, 9, 255); });
+  auto trailing = small;
   trailing.insert(trailing.end(), {'e', 'x', 't', 'r', 'a'});
   DecodedFile file;
   std::string reason;
