@@ -134,6 +134,10 @@ void CSceneManager::LoadScene() {
   }
   g_loadFlag->Set(false);
   loader.join();
+  // The old scene was freed here and the new one built on the loader's thread; the
+  // pages both left free go back to the system now, or every change would keep a
+  // few more of them.
+  _heapmin();
   // Only now, on the main thread, do the parts below the scenes see the new scene.
   SetRunningScene(current);
 }

@@ -291,3 +291,9 @@ int ShowCursor(BOOL show);
 
 void Sleep(DWORD milliseconds);
 DWORD GetTickCount();
+
+// ---------------------------------------------------------------------------
+// Memory (the C runtime's, from <malloc.h> on Windows)
+
+// Gives the heap's free pages back to the system. Returns 0.
+int _heapmin();
