@@ -1,0 +1,52 @@
+// What a soak's resident-memory samples say once the warm-up is over: the band
+// they span, and how far their floor rose from the start of the run to its end.
+//
+// The band is the long run's measure: every sample, wherever in a scene it fell.
+// The growth is the short run's: a moment of play that holds a few megabytes
+// (a scene's pictures on their way to the driver, say) lifts one sample and is
+// gone at the next, while memory that is kept scene after scene lifts the floor.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace soak {
+
+struct Sample {
+  int frame;
+  long rssKb;
+  long heapKb;
+  int scene;
+  int changes;   // scene changes before this sample
+  bool arrival;  // taken as a scene arrived, for the curve only
+};
+
+struct MemoryCurve {
+  int counted = 0;  // samples after the warm-up
+  long lowKb = 0;
+  long highKb = 0;
+  long growthKb = 0;  // lowest of the last third above the lowest of the first third
+
+  long BandKb() const { return highKb - lowKb; }
+};
+
+// The regular samples taken after the first `warmup` scene changes.
+inline MemoryCurve ReadMemoryCurve(const std::vector<Sample>& samples, int warmup) {
+  std::vector<long> rss;
+  for (const Sample& s : samples) {
+    if (s.changes >= warmup && !s.arrival) rss.push_back(s.rssKb);
+  }
+  MemoryCurve curve;
+  curve.counted = int(rss.size());
+  if (rss.empty()) return curve;
+  curve.lowKb = *std::min_element(rss.begin(), rss.end());
+  curve.highKb = *std::max_element(rss.begin(), rss.end());
+  const std::size_t third = std::max<std::size_t>(1, rss.size() / 3);
+  const long firstFloor = *std::min_element(rss.begin(), rss.begin() + third);
+  const long lastFloor = *std::min_element(rss.end() - third, rss.end());
+  curve.growthKb = lastFloor - firstFloor;
+  return curve;
+}
+
+}  // namespace soak
