@@ -17,9 +17,9 @@
 // warm-up: caches filled, every scene built once) the measure of the samples every
 // K frames must stay within KB kilobytes: by default their band, with --measure
 // growth the rise of their floor from the first third of the run to the last
-// (memory_curve.h). The run fails when it does
-// not, when GL recorded an error, or when more than kMostFramesPerScene frames pass
-// without a scene change. The exit code is 0 only for a clean run.
+// (memory_curve.h). The run fails when it does not, when GL recorded an error, or
+// when more than kMostFramesPerScene frames pass without a scene change. The exit
+// code is 0 only for a clean run.
 #include <malloc.h>
 #include <unistd.h>
 
