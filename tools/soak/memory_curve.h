@@ -1,10 +1,11 @@
 // What a soak's resident-memory samples say once the warm-up is over: the band
 // they span, and how far their floor rose from the start of the run to its end.
 //
-// The band is the long run's measure: every sample, wherever in a scene it fell.
-// The growth is the short run's: a moment of play that holds a few megabytes
-// (a scene's pictures on their way to the driver, say) lifts one sample and is
-// gone at the next, while memory that is kept scene after scene lifts the floor.
+// Only the regular samples count; those taken as a scene arrives are for the curve.
+// The band is the long run's measure: every regular sample, wherever in a scene it
+// fell. The growth is the short run's: a moment of play that holds a few megabytes
+// lifts one sample and is gone at the next, while memory that is kept scene after
+// scene lifts the floor.
 #pragma once
 
 #include <algorithm>

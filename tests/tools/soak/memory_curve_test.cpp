@@ -10,7 +10,9 @@ namespace {
 // One sample per scene change, `rssKb[i]` after change i.
 std::vector<soak::Sample> OnePerChange(const std::vector<long>& rssKb) {
   std::vector<soak::Sample> samples;
-  for (int i = 0; i < int(rssKb.size()); ++i) samples.push_back({i * 100, rssKb[i], 0, i % 2, i, false});
+  for (int i = 0; i < int(rssKb.size()); ++i) {
+    samples.push_back({i * 100, rssKb[i], 0, i % 2, i, false});
+  }
   return samples;
 }
 
