@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the texture loaders as the game calls them: a picture
 // kept at its own size (sprites, messages), one enlarged to powers of two
-// (material textures), the image information, and a cube map (the environment
-// map's DDS). Each either gives a texture whose levels match what it reports or
-// fails; nothing is kept between inputs.
+// (material textures), and a cube map (the environment map's DDS). Each either
+// gives a texture whose levels match what it reports or fails; nothing is kept
+// between inputs. (The image information is read by the same decoder and the
+// game never asks for it, so it is left out: it would only decode the input again.)
 #include <d3dx9.h>
 
 #include <cstdlib>
@@ -49,9 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();  // a failed load is the empty object
     }
   }
-
-  D3DXIMAGE_INFO info{};
-  D3DXGetImageInfoFromFileA(kInput, &info);
 
   IDirect3DCubeTexture9* cube = nullptr;
   if (SUCCEEDED(D3DXCreateCubeTextureFromFileA(device, kInput, &cube))) {

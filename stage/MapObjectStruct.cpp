@@ -1,6 +1,7 @@
 #include "stage/MapObjectStruct.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "render/StaticMesh.h"
 #include "stage/StageMeshDraw.h"
@@ -84,15 +85,23 @@ void MapObjectStruct::BuildFaceNormals() {
   // itself, so it enters twice; only the direction of the normal is used.
   D3DXMATRIX scale;
   D3DXMatrixScaling(&scale, RowLength(world, 0), RowLength(world, 1), RowLength(world, 2));
-  auto corner = [&](DWORD vertex) {
-    D3DXVECTOR3 position(0, 0, 0);
-    if (vertex < vertexCount) {
-      position = *reinterpret_cast<const D3DXVECTOR3*>(vertices + std::size_t(vertex) * stride);
-    }
+  auto place = [&](const D3DXVECTOR3& position) {
     D3DXVECTOR3 scaled, placed;
     D3DXVec3TransformCoord(&scaled, &position, &scale);
     D3DXVec3TransformNormal(&placed, &scaled, &world);
     return placed;
+  };
+  // Each vertex is placed once, however many faces share it; a corner that
+  // names no vertex of the mesh sits at the origin.
+  std::vector<D3DXVECTOR3> placedVertices(vertexCount);
+  for (DWORD v = 0; v < vertexCount; ++v) {
+    placedVertices[v] =
+        place(*reinterpret_cast<const D3DXVECTOR3*>(vertices + std::size_t(v) * stride));
+  }
+  mesh->UnlockVertexBuffer();
+  const D3DXVECTOR3 placedOrigin = place(D3DXVECTOR3(0, 0, 0));
+  auto corner = [&](DWORD vertex) {
+    return vertex < vertexCount ? placedVertices[vertex] : placedOrigin;
   };
 
   faceNormals.reserve(faceCount);
@@ -107,7 +116,6 @@ void MapObjectStruct::BuildFaceNormals() {
     D3DXVec3Normalize(&normal, &cross);
     faceNormals.push_back(normal);
   }
-  mesh->UnlockVertexBuffer();
 }
 
 void MapObjectStruct::Draw() { DrawStageMeshLit(model, world); }

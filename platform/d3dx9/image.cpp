@@ -269,6 +269,36 @@ std::vector<std::vector<Tap>> AxisTaps(UINT from, UINT to, DWORD filterKind) {
 
 std::uint32_t Channel(std::uint32_t pixel, int c) { return (pixel >> (c * 8)) & 0xFFu; }
 
+// A side that halves without remainder, or stays at 1.
+bool HalvesExactly(UINT from, UINT to) { return from == 2 * to || (from == 1 && to == 1); }
+
+// The box filter over an exact halving is the mean of each 2 x 2 block (2 x 1 or
+// 1 x 2 where a side stays at 1), rounded half up as the general resampler rounds
+// it: the mip chains of power-of-two textures, in integers.
+Image HalveWithBox(const Image& level, UINT width, UINT height) {
+  const UINT stepX = level.width / width, stepY = level.height / height;
+  const std::uint32_t count = stepX * stepY;
+  Image result;
+  result.width = width;
+  result.height = height;
+  result.pixels.resize(std::size_t(width) * height);
+  for (UINT y = 0; y < height; ++y) {
+    for (UINT x = 0; x < width; ++x) {
+      std::uint32_t sums[4] = {0, 0, 0, 0};
+      for (UINT dy = 0; dy < stepY; ++dy) {
+        const std::uint32_t* row = &level.pixels[std::size_t(y * stepY + dy) * level.width];
+        for (UINT dx = 0; dx < stepX; ++dx) {
+          for (int c = 0; c < 4; ++c) sums[c] += Channel(row[x * stepX + dx], c);
+        }
+      }
+      std::uint32_t pixel = 0;
+      for (int c = 0; c < 4; ++c) pixel |= (sums[c] + count / 2) / count << (c * 8);
+      result.pixels[std::size_t(y) * width + x] = pixel;
+    }
+  }
+  return result;
+}
+
 }  // namespace
 
 bool DecodeImageFile(const std::vector<unsigned char>& bytes, DecodedFile* out,
@@ -278,11 +308,14 @@ bool DecodeImageFile(const std::vector<unsigned char>& bytes, DecodedFile* out,
     *reason = "image file is empty";
     return false;
   }
-  const bool ok = bytes.size() >= 4 && ReadU32(bytes.data()) == kDdsMagic
-                      ? DecodeDds(bytes, out, reason)
-                      : DecodeWithStb(bytes, out, reason);
+  const bool ok =
+      IsDdsFile(bytes) ? DecodeDds(bytes, out, reason) : DecodeWithStb(bytes, out, reason);
   if (!ok) *out = DecodedFile{};
   return ok;
+}
+
+bool IsDdsFile(const std::vector<unsigned char>& bytes) {
+  return bytes.size() >= 4 && ReadU32(bytes.data()) == kDdsMagic;
 }
 
 bool PngChunksInsideFile(const unsigned char* bytes, std::size_t size) {
@@ -387,7 +420,12 @@ Image Resize(const Image& source, UINT width, UINT height, DWORD filter) {
 Image NextMipLevel(const Image& level, DWORD filter) {
   DWORD kind = filter & 0xFF;
   if (filter == D3DX_DEFAULT || kind == 0) kind = D3DX_FILTER_BOX;
-  return Resize(level, std::max(1u, level.width / 2), std::max(1u, level.height / 2), kind);
+  const UINT width = std::max(1u, level.width / 2), height = std::max(1u, level.height / 2);
+  if (kind == D3DX_FILTER_BOX && HalvesExactly(level.width, width) &&
+      HalvesExactly(level.height, height)) {
+    return HalveWithBox(level, width, height);
+  }
+  return Resize(level, width, height, kind);
 }
 
 }  // namespace glomp

@@ -33,6 +33,9 @@ struct DecodedFile {
 bool DecodeImageFile(const std::vector<unsigned char>& bytes, DecodedFile* out,
                      std::string* reason);
 
+// Whether the bytes start as a DDS file does (the only kind that holds a cube map).
+bool IsDdsFile(const std::vector<unsigned char>& bytes);
+
 // Whether every chunk of a PNG, up to its end marker, lies wholly inside its
 // bytes. The decoder grows its buffer to what a data chunk claims before reading
 // the chunk, so a few bytes that claim a gigabyte would be a gigabyte allocated.

@@ -53,9 +53,15 @@ std::vector<Image> BuildChain(const glomp::DecodedFile& file, std::size_t firstL
   return chain;
 }
 
-HRESULT ReadFile(LPCSTR srcFile, glomp::DecodedFile* decoded) {
+enum class Expect { AnyPicture, CubeMap };
+
+// Reads and decodes a picture file. Only a DDS file holds a cube map, so when
+// one is expected any other file is refused before it is decoded.
+HRESULT ReadFile(LPCSTR srcFile, glomp::DecodedFile* decoded,
+                 Expect expect = Expect::AnyPicture) {
   std::vector<unsigned char> bytes;
   if (!srcFile || !glomp::ReadWholeFile(srcFile, &bytes)) return D3DERR_NOTAVAILABLE;
+  if (expect == Expect::CubeMap && !glomp::IsDdsFile(bytes)) return D3DXERR_INVALIDDATA;
   std::string reason;
   if (!glomp::DecodeImageFile(bytes, decoded, &reason)) return D3DXERR_INVALIDDATA;
   return S_OK;
@@ -136,7 +142,7 @@ HRESULT WINAPI D3DXCreateCubeTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR s
   if (!device || !srcFile || !cubeTexture) return D3DERR_INVALIDCALL;
   *cubeTexture = nullptr;
   glomp::DecodedFile decoded;
-  const HRESULT read = ReadFile(srcFile, &decoded);
+  const HRESULT read = ReadFile(srcFile, &decoded, Expect::CubeMap);
   if (FAILED(read)) return read;
   if (!decoded.cube) return D3DXERR_INVALIDDATA;
   const UINT edge = decoded.info.Width;

@@ -4,6 +4,7 @@
 
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/d3dx9/image.h"
@@ -207,6 +208,33 @@ TEST(ImageFilters, ResizeKeepsFlatColourAndMipsAverage) {
   const Image nearest = glomp::Resize(checker, 4, 4, D3DX_FILTER_POINT);
   EXPECT_EQ(nearest.pixels[1], 0xFFFFFFFFu);
   EXPECT_EQ(nearest.pixels[2], 0xFF000000u);
+}
+
+// Mip levels of exact halvings are averaged in integers: the same pixels as the
+// general box resampler, rounding included, for every shape a chain passes through.
+TEST(ImageFilters, MipLevelsMatchTheBoxResampler) {
+  std::uint32_t state = 12345;
+  const auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+  const UINT sizes[][2] = {{8, 4}, {4, 1}, {1, 8}, {2, 2}, {1, 1}, {16, 2}};
+  for (const auto& size : sizes) {
+    Image level{size[0], size[1], {}};
+    for (UINT i = 0; i < size[0] * size[1]; ++i) {
+      // Extremes included, and odd channels, so each rounding case occurs.
+      const std::uint32_t pick = next() >> 8;
+      level.pixels.push_back(pick % 5 == 0 ? 0xFFFFFFFFu : pick % 7 == 0 ? 0u : next());
+    }
+    const Image mip = glomp::NextMipLevel(level, D3DX_DEFAULT);
+    const Image resampled = glomp::Resize(level, std::max(1u, size[0] / 2),
+                                          std::max(1u, size[1] / 2), D3DX_FILTER_BOX);
+    EXPECT_EQ(mip.width, resampled.width);
+    EXPECT_EQ(mip.height, resampled.height);
+    EXPECT_EQ(mip.pixels, resampled.pixels) << size[0] << " x " << size[1];
+  }
+  // Halves round up as the resampler rounds them: (1 + 2) / 2 and (0 + 0 + 1 + 1) / 4.
+  const Image pair{2, 1, {0x01010101u, 0x02020202u}};
+  EXPECT_EQ(glomp::NextMipLevel(pair, D3DX_DEFAULT).pixels[0], 0x02020202u);
+  const Image block{2, 2, {0, 0, 0x01000001u, 0x01000001u}};
+  EXPECT_EQ(glomp::NextMipLevel(block, D3DX_DEFAULT).pixels[0], 0x01000001u);
 }
 
 TEST(ImageFilters, ColourKeyClearsOnlyExactMatches) {
