@@ -10,6 +10,8 @@
 #                  the real models)
 #   --runs N       executions per target (default 2000000)
 #   --seconds S    run each target for S seconds instead
+#   --jobs J       run each target in J processes at once (libFuzzer's fork mode:
+#                  the executions and the corpus are counted and kept across them)
 #   TARGET         xfile texture icon wave stage effect (default: all)
 #
 # The corpus of each target grows in DIR/corpus/TARGET; findings land in
@@ -21,12 +23,14 @@ build=build-fuzz
 run_dir=build
 limit=(-runs=2000000)
 targets=()
+fork=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=$2; shift 2 ;;
     --run-dir) run_dir=$2; shift 2 ;;
     --runs) limit=(-runs="$2"); shift 2 ;;
     --seconds) limit=(-max_total_time="$2"); shift 2 ;;
+    --jobs) fork=(-fork="$2"); shift 2 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -50,8 +54,10 @@ seed_files() {
     # Models up to 16 KB (the slime is skinned in fuzz/corpus/xfile/skin.x): a large text
     # file makes every execution slow and its mutations are no more telling.
     xfile) find "$data/model" -name '*.x' -size -16k ;;
-    # Small pictures: a 2048 x 1024 one takes seconds under the sanitizers.
-    texture) find "$data" -iname '*.png' -size -64k; find "$data" -iname '*.dds' ;;
+    # Small pictures: a 2048 x 1024 one takes seconds under the sanitizers, and
+    # the inputs stay within 16 KB (below), as the small cube maps of
+    # fuzz/corpus/texture do.
+    texture) find "$data" -iname '*.png' -size -16k; find "$data" -iname '*.dds' -size -16k ;;
     icon) find "$data/icon" -iname '*.ico' ;;
     # Short effects only: long music tracks make every execution slow.
     wave) find "$data/sound" -iname '*.wav' -size -64k ;;
@@ -79,20 +85,23 @@ for target in "${targets[@]}"; do
   while IFS= read -r file; do
     cp "$file" "$corpus/seed-$(sha1sum "$file" | cut -c1-16)"
   done < <(seed_files "$target"; [ -d "$root/fuzz/corpus/$target" ] && find "$root/fuzz/corpus/$target" -type f)
+  # Inputs up to 16 KB: every header, chunk and decoder path is reached with small
+  # files, and a longer one mostly claims more pixels, each input then taking
+  # seconds of decoding and resampling (a TGA run packs 64 pixels into a byte).
   length=()
-  [ "$target" = xfile ] && length=(-max_len=16384)
+  case "$target" in xfile|texture) length=(-max_len=16384) ;; esac
   dict=()
   [ -f "$root/fuzz/$target.dict" ] && dict=(-dict="$root/fuzz/$target.dict")
-  echo "fuzz: $target (${limit[*]}, $(ls "$corpus" | wc -l) inputs in the corpus)"
+  echo "fuzz: $target (${limit[*]}${fork:+ ${fork[*]}}, $(ls "$corpus" | wc -l) inputs in the corpus)"
   # Longer than input_timeout is a hang; 1 GB in one allocation is an allocation the
   # input claimed rather than carried (the largest picture the device takes is 8192 x 8192).
-  if ! (cd "$run_dir" && nice -n 10 "$build/fuzz_$target" "${limit[@]}" "${dict[@]}" "${length[@]}" \
+  if ! (cd "$run_dir" && nice -n 10 "$build/fuzz_$target" "${limit[@]}" "${dict[@]}" "${length[@]}" "${fork[@]}" \
           -timeout="$(input_timeout "$target")" -rss_limit_mb=3072 -malloc_limit_mb=1024 -print_final_stats=1 \
           -artifact_prefix="$findings/" "$corpus" 2>"$build/fuzz_$target.log"); then
     echo "fuzz: $target FOUND something: see $build/fuzz_$target.log and $findings/" >&2
     tail -40 "$build/fuzz_$target.log" >&2
     status=1
   fi
-  grep -E '^stat::number_of_executed_units|^Done [0-9]+ runs' "$build/fuzz_$target.log" || true
+  grep -E '^stat::number_of_executed_units|^Done [0-9]+ runs|^INFO: fuzzed for' "$build/fuzz_$target.log" || true
 done
 exit $status
