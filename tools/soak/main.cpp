@@ -2,8 +2,8 @@
 // and watches its resident memory, the GL driver's errors and how often the
 // scene changes.
 //
-//   soak [--frames N] [--seed S] [--sample-every K] [--dwell MIN,MAX] [--warmup C]
-//        [--measure band|growth] [--limit-kb KB] [--csv FILE]
+//   soak [--frames N] [--seed S] [--sample-every K] [--settle F] [--dwell MIN,MAX]
+//        [--warmup C] [--measure band|growth] [--limit-kb KB] [--csv FILE]
 //
 // The player: on the title, colour changes (Up/Down) and mouse moves, sometimes
 // Escape with the quit question answered No, then Enter or Space; in scene 1, Enter
@@ -12,7 +12,9 @@
 // scene that does not leave on Escape within kForceAfter frames is sent back to
 // the title through the scene manager, and those returns are counted.
 //
-// Resident memory (and the heap in use beside it) is sampled every K frames, and at
+// Resident memory (and the heap in use beside it) is sampled every K frames, each
+// sample the lowest reading over the F frames from there (30 by default; fewer when
+// the next sample or a scene change comes first: memory_curve.h says why), and at
 // every arrival for the curve (the CSV). After the first C scene changes (the
 // warm-up: caches filled, every scene built once) the measure of the samples every
 // K frames must stay within KB kilobytes: by default their band, with --measure
@@ -28,6 +30,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -56,6 +59,7 @@ struct Options {
   int frames = 20000;
   unsigned seed = 1;
   int sampleEvery = 1000;
+  int settle = 30;
   int dwellMin = 120;
   int dwellMax = 360;
   int warmup = 2;
@@ -104,6 +108,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (name == "--sample-every") {
       if (number == 0) return false;
       options->sampleEvery = int(number);
+    } else if (name == "--settle") {
+      if (number == 0) return false;
+      options->settle = int(number);
     } else if (name == "--warmup") {
       options->warmup = int(number);
     } else if (name == "--limit-kb") {
@@ -175,7 +182,8 @@ class Player {
     glomp::AdvanceSoundClock(now - soundTime_);
     soundTime_ = now;
     CountGlErrors();
-    if (frame % options_.sampleEvery == 0) TakeSample(frame, false);
+    if (settling_) ReadSettlingSample();
+    if (frame % options_.sampleEvery == 0) StartSample(frame);
     keys_.ReleaseTaps();
     const int scene = SceneNow();
     if (scene != lastScene_ && scene >= 0) Arrive(frame, scene);
@@ -238,6 +246,7 @@ class Player {
     escapeAt_ = -1;
     startDismissed_ = false;
     askQuitAt_ = scene == SCENE_TITLE && Chance(50) ? Between(frame + 10, leaveAt_ - 5) : -1;
+    CloseSettlingSample();  // its window ends with the scene it was taken in
     // One sample at each arrival too, for the curve: it catches the scene just built,
     // with the moment's leftovers, so it does not count for the measure.
     TakeSample(frame, true);
@@ -293,6 +302,25 @@ class Player {
     samples_.push_back({frame, ResidentKb(), HeapInUseKb(), SceneNow(), changes_, arrival});
   }
 
+  // A regular sample: its first reading now, the rest on the frames that follow.
+  void StartSample(int frame) {
+    CloseSettlingSample();
+    settling_ = soak::SettlingSample{
+        {frame, ResidentKb(), HeapInUseKb(), SceneNow(), changes_, false}, options_.settle - 1};
+    if (settling_->Done()) CloseSettlingSample();
+  }
+
+  void ReadSettlingSample() {
+    settling_->Read(ResidentKb(), HeapInUseKb());
+    if (settling_->Done()) CloseSettlingSample();
+  }
+
+  void CloseSettlingSample() {
+    if (!settling_) return;
+    samples_.push_back(settling_->sample);
+    settling_.reset();
+  }
+
   void CountGlErrors() {
     unsigned first = 0;
     const unsigned count = glomp::TakeGlErrors(CGraphicsDevice::GetInstance().device, &first);
@@ -304,6 +332,7 @@ class Player {
     if (finished_) return;
     finished_ = true;
     CountGlErrors();
+    CloseSettlingSample();
     TakeSample(frame, false);
     keys_.ReleaseAll();
     headless::ClearAnswers();
@@ -315,6 +344,7 @@ class Player {
   std::mt19937 random_;
   Keys keys_;
   std::vector<Sample> samples_;
+  std::optional<soak::SettlingSample> settling_;
   int lastScene_ = -1;
   int arrivedAt_ = 0;
   int leaveAt_ = 0;
@@ -348,8 +378,9 @@ void WriteCsv(const std::string& path, const std::vector<Sample>& samples) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
-    std::cerr << "usage: soak [--frames N] [--seed S] [--sample-every K] [--dwell MIN,MAX] "
-                 "[--warmup C] [--measure band|growth] [--limit-kb KB] [--csv FILE]\n";
+    std::cerr << "usage: soak [--frames N] [--seed S] [--sample-every K] [--settle F] "
+                 "[--dwell MIN,MAX] [--warmup C] [--measure band|growth] [--limit-kb KB] "
+                 "[--csv FILE]\n";
     return 2;
   }
   headless::Enable();

@@ -1,5 +1,6 @@
 // What a soak's resident-memory samples say once the warm-up is over: the band
-// they span, and how far their floor rose from the start of the run to its end.
+// they span, and how far their floor rose from the start of the run to its end;
+// and how a regular sample settles before it counts.
 //
 // Only the regular samples count; those taken as a scene arrives are for the curve.
 // The band is the long run's measure: every regular sample, wherever in a scene it
@@ -21,6 +22,25 @@ struct Sample {
   int scene;
   int changes;   // scene changes before this sample
   bool arrival;  // taken as a scene arrived, for the curve only
+};
+
+// A regular sample settles over the frames after it: it keeps the lowest reading
+// of each kind. Now and then the software GL driver holds a few megabytes of its
+// own blocks for a dozen frames of the game scene (not given back by finishing
+// its work), and resident memory moves by megabytes from one frame to the next
+// with the driver's buffers; a sample that caught such a frame measured the
+// driver. What the game keeps lasts through the window and still shows.
+struct SettlingSample {
+  Sample sample;
+  int framesLeft;  // readings still to take
+
+  void Read(long rssKb, long heapKb) {
+    if (Done()) return;
+    sample.rssKb = std::min(sample.rssKb, rssKb);
+    sample.heapKb = std::min(sample.heapKb, heapKb);
+    --framesLeft;
+  }
+  bool Done() const { return framesLeft <= 0; }
 };
 
 struct MemoryCurve {

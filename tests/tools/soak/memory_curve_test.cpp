@@ -55,3 +55,31 @@ TEST(MemoryCurve, AFloorThatRisesEveryChangeIsGrowthAndTheWarmUpIsLeftOut) {
 }
 
 }  // namespace
+
+TEST(SettlingSample, KeepsTheLowestReadingOfItsWindow) {
+  // The driver holds 3 MB on the sample's first frames and lets go within the window.
+  soak::SettlingSample held{{1000, 303000, 220500, 1, 5, false}, 4};
+  for (long rss : {303100, 300020, 300000, 300050}) {
+    EXPECT_FALSE(held.Done());
+    held.Read(rss, rss - 82500);
+  }
+  EXPECT_TRUE(held.Done());
+  EXPECT_EQ(held.sample.rssKb, 300000);
+  EXPECT_EQ(held.sample.heapKb, 217500);
+  EXPECT_EQ(held.sample.frame, 1000);
+
+  // Memory the game keeps lasts through the window: the sample shows it.
+  soak::SettlingSample kept{{2000, 300000, 217500, 1, 7, false}, 2};
+  kept.Read(302000, 219500);
+  kept.Read(302000, 219500);
+  EXPECT_EQ(kept.sample.rssKb, 300000);  // the first reading was before it
+  soak::SettlingSample later{{3000, 302000, 219500, 1, 9, false}, 2};
+  later.Read(302100, 219600);
+  later.Read(302050, 219550);
+  EXPECT_EQ(later.sample.rssKb, 302000);
+  EXPECT_EQ(later.sample.heapKb, 219500);
+  // Readings past the window change nothing more.
+  later.Read(100, 100);
+  EXPECT_TRUE(later.Done());
+  EXPECT_EQ(later.sample.rssKb, 302000);
+}
