@@ -298,15 +298,16 @@ class Player {
     if (Chance(15)) headless::MoveMouse(Between(-60, 60), 0);
   }
 
-  void TakeSample(int frame, bool arrival) {
-    samples_.push_back({frame, ResidentKb(), HeapInUseKb(), SceneNow(), changes_, arrival});
+  Sample ReadNow(int frame, bool arrival) const {
+    return {frame, ResidentKb(), HeapInUseKb(), SceneNow(), changes_, arrival};
   }
+
+  void TakeSample(int frame, bool arrival) { samples_.push_back(ReadNow(frame, arrival)); }
 
   // A regular sample: its first reading now, the rest on the frames that follow.
   void StartSample(int frame) {
     CloseSettlingSample();
-    settling_ = soak::SettlingSample{
-        {frame, ResidentKb(), HeapInUseKb(), SceneNow(), changes_, false}, options_.settle - 1};
+    settling_ = soak::SettlingSample{ReadNow(frame, false), options_.settle - 1};
     if (settling_->Done()) CloseSettlingSample();
   }
 
