@@ -68,6 +68,14 @@ class BenchScene : public CScene {
   void Draw3D() override {
     IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
     CToonShader& toon = CApplication::GetInstance().toonShader;
+    // As the stage draws: the opaque models, then the sky behind them.
+    if (toon.GetEffect()) {
+      for (size_t i = 0; i < models.size(); ++i) {
+        const D3DXMATRIX world = ModelWorld(i);
+        toon.GetEffect()->SetMatrix("mW", &world);
+        toon.DrawStaticMesh(models[i]);
+      }
+    }
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     D3DXMATRIX world;
     D3DXMatrixScaling(&world, 10.0f, 10.0f, 10.0f);
@@ -75,11 +83,6 @@ class BenchScene : public CScene {
     sky->Draw();
     device->SetRenderState(D3DRS_LIGHTING, TRUE);
     if (!toon.GetEffect()) return;
-    for (size_t i = 0; i < models.size(); ++i) {
-      world = ModelWorld(i);
-      toon.GetEffect()->SetMatrix("mW", &world);
-      toon.DrawStaticMesh(models[i]);
-    }
     const D3DXCOLOR cyan(0.0f, 1.0f, 1.0f, 1.0f);
     toon.DrawSkinned(&slime, slimeWorld, &cyan);
     toon.DrawOutline(&slime, slimeWorld, &cyan);

@@ -121,11 +121,8 @@ void SGame::Draw3D() {
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
   }
-  stage->DrawSky();
-  if (device) device->SetRenderState(D3DRS_LIGHTING, TRUE);
-  stage->DrawObjects();
+  stage->DrawObjects();  // and the sky behind them
   player->Draw();
   // Water after the opaque world and the player, so the player shows through it.
   stage->objects->DrawWater();

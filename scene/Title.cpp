@@ -90,11 +90,7 @@ void STitle::DrawShadow() {
 }
 
 void STitle::Draw3D() {
-  IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
-  if (device) device->SetRenderState(D3DRS_LIGHTING, FALSE);
-  stage->DrawSky();
-  if (device) device->SetRenderState(D3DRS_LIGHTING, TRUE);
-  stage->DrawObjects();
+  stage->DrawObjects();  // and the sky behind them
   titleSlime->Draw();
   CountFrame();
 }

@@ -54,11 +54,20 @@ void CStage::DrawSky() {
   objects->DrawOverlays();
 }
 
+// The sky comes after the opaque objects although it lies behind them: the
+// depth test then turns its hidden pixels away before they are shaded, and in
+// software drawing that saves most of a full-screen draw every frame. Every
+// object is opaque where it is drawn, so the picture is the same. The sparks
+// blend over both and come last.
 void CStage::DrawObjects() {
-  objects->DrawOpaque();
   CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
   IDirect3DDevice9* device = graphics.device;
+  if (device) device->SetRenderState(D3DRS_LIGHTING, TRUE);
+  objects->DrawOpaque();
   if (!device) return;
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  DrawSky();
+  device->SetRenderState(D3DRS_LIGHTING, TRUE);
   graphics.Begin2D();
   device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);

@@ -27,7 +27,8 @@ class CStage {
   void DrawShadows();
   // With lighting off: the sky, then the moving blocks' path lines.
   void DrawSky();
-  // With lighting on: every object but water, then the sparks, additively.
+  // Every object but water (lit), then the sky behind them (DrawSky, unlit),
+  // then the sparks, additively.
   void DrawObjects();
   void AddEffect(const D3DXMATRIX& m);
 

@@ -76,10 +76,7 @@ class StageShotScene : public CScene {
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    stage->DrawSky();
-    device->SetRenderState(D3DRS_LIGHTING, TRUE);
-    stage->DrawObjects();
+    stage->DrawObjects();  // and the sky behind them
     stage->objects->DrawWater();
     CountFrame();
   }
