@@ -21,13 +21,6 @@ D3DXMATRIX Identity() {
   return identity;
 }
 
-// Binds a target as render target 0 and clears it with depth and stencil.
-void ClearTarget(CTexture& target, D3DCOLOR colour) {
-  target.SetAsRenderTarget(0);
-  Device()->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, colour,
-                  1.0f, 0);
-}
-
 }  // namespace
 
 D3DXCOLOR Grey(const D3DXCOLOR& colour) {
@@ -98,14 +91,18 @@ void CToonShader::BeginSceneTargets() {
   // Without the effect there are no targets: the 3D pass then draws straight
   // into the back buffer, which is all the fixed-function drawing needs.
   if (!targetA.surface || !targetB.surface || !targetC.surface) return;
-  CGraphicsDevice& graphics = CGraphicsDevice::GetInstance();
-  ClearTarget(targetA, kClearColour);
-  ClearTarget(targetB, kClearColour);
-  ClearTarget(targetC, kDepthClearColour);
-  graphics.device->SetRenderTarget(0, graphics.backBuffer);
-  for (DWORD index = 1; index <= 3; ++index) graphics.device->SetRenderTarget(index, nullptr);
+  IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
+  for (DWORD index = 1; index <= 3; ++index) device->SetRenderTarget(index, nullptr);
+  // The depth target alone first, as it has a clear colour of its own; then
+  // the colour and normal targets together, with the depth buffer. Each clear
+  // of the targets is a pass over all their pixels in software, so they are as
+  // few as the two colours allow.
+  targetC.SetAsRenderTarget(0);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, kDepthClearColour, 1.0f, 0);
   targetA.SetAsRenderTarget(0);
   targetB.SetAsRenderTarget(1);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kClearColour,
+                1.0f, 0);
   targetC.SetAsRenderTarget(2);
 }
 
