@@ -82,7 +82,8 @@ vec4 ToonColour(vec4 base, vec3 normal, vec3 position, vec4 light, vec3 toLight,
 }
 
 // What targets 1 and 2 receive: the view-space normal packed into 0..1, the view depth.
-vec4 PackedNormal(vec3 normal) { return vec4(normalize(mat3(mV) * normal) * 0.5 + 0.5, 1.0); }
+// `normal` is of unit length, and the view's rotation keeps lengths.
+vec4 PackedNormal(vec3 normal) { return vec4(mat3(mV) * normal * 0.5 + 0.5, 1.0); }
 vec4 ViewDepth(vec3 viewPosition) { return vec4(viewPosition.z, 0.0, 0.0, 1.0); }
 
 @glsl vertex MeshVS
