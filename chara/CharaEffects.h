@@ -71,6 +71,11 @@ class CharaEffects {
   std::list<RingEffect*> rings;      // owned, oldest first
   CTexture ringTarget;
   CTexture distortTarget;
+  // Whether anything has drawn into distortTarget. Until then it holds the
+  // transparent picture it was made with, through which the distortion pass
+  // would only copy target A onto itself, so the pass is left out. Nothing in
+  // the game distorts yet.
+  bool distortionMarked = false;
 
   static constexpr const char* kTrailTexture = "data/texture/jumpEffect.png";
   static constexpr const char* kRingTexture = "data/texture/WalkEffect.png";

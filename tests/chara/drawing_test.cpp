@@ -128,6 +128,31 @@ TEST_F(CharaDrawingTest, TheBodyInItsColourAndTheRingTintedOnlyWhereItLies) {
 
 namespace {
 
+// The distortion pass is left out while its target holds nothing; the frame must
+// be the one the pass would have given.
+TEST_F(CharaDrawingTest, AnUnmarkedDistortionTargetIsSkippedWithoutChangingTheFrame) {
+  CSlime slime;
+  slime.colour = D3DXCOLOR(0.2f, 0.4f, 1, 1);
+  slime.PlaceAt(D3DXVECTOR3(0, -0.5f, 0));
+  slime.UpdateBones();
+  drawView.slime = &slime;
+  CharaEffects effects;
+  ASSERT_FALSE(effects.distortionMarked) << "a new distortion target holds nothing";
+  effects.AddRing(D3DXVECTOR3(-1.5f, -0.5f, 0), D3DXVECTOR3(0, 1, 0), 1);
+  for (int i = 0; i < 12; ++i) effects.AddTrail(D3DXVECTOR3(1.5f, 1.0f, 0), D3DXVECTOR3(0, 0, 0));
+  const std::vector<std::uint32_t> skipped = DrawFrame(slime, effects);
+  effects.distortionMarked = true;
+  const std::vector<std::uint32_t> distorted = DrawFrame(slime, effects);
+  ASSERT_EQ(skipped.size(), distorted.size());
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < skipped.size(); ++i) differing += skipped[i] != distorted[i];
+  EXPECT_EQ(differing, 0u) << "pixels the transparent distortion moved";
+  // Some content, or the comparison proves nothing.
+  EXPECT_GT(std::count_if(skipped.begin(), skipped.end(),
+                          [](std::uint32_t p) { return (p & 0xFFFFFF) > 0x202020; }),
+            1000);
+}
+
 TEST_F(CharaDrawingTest, WalkingStretchesTheBodyAlongItsPath) {
   int& frame = drawView.frameCount;
   CSlime slime;
