@@ -108,19 +108,35 @@ void CShadowMap::EndShadowPass() {
   savedTarget = savedDepth = nullptr;
 }
 
+// The alpha test reads the picture at every pixel of the map; a subset whose
+// picture has no cut-out texels (or that has none, which reads as opaque) is
+// drawn without it. In software drawing that halves the cost of the pass.
 void CShadowMap::DrawStaticMesh(CStaticMesh* staticMesh) {
   if (!effect || !staticMesh || !staticMesh->mesh) return;
-  effect->SetTechnique("Tech");
-  effect->Begin(nullptr, 0);
-  effect->BeginPass(0);
-  for (DWORD i = 0; i < staticMesh->materialCount; ++i) {
-    if (staticMesh->materials[i].Diffuse.a == 0.0f) continue;
-    effect->SetTexture("MeshTex", staticMesh->textures[i].texture);
-    effect->CommitChanges();
-    staticMesh->mesh->DrawSubset(i);
+  const bool canSkipTest = effect->GetTechniqueByName("OpaqueTech") != nullptr;
+  auto drawnWhole = [&](DWORD i) {
+    const CTexture& picture = staticMesh->textures[i];
+    return canSkipTest && (!picture.texture || picture.opaque);
+  };
+  for (bool whole : {true, false}) {
+    bool begun = false;
+    for (DWORD i = 0; i < staticMesh->materialCount; ++i) {
+      if (staticMesh->materials[i].Diffuse.a == 0.0f || drawnWhole(i) != whole) continue;
+      if (!begun) {
+        effect->SetTechnique(whole ? "OpaqueTech" : "Tech");
+        effect->Begin(nullptr, 0);
+        effect->BeginPass(0);
+        begun = true;
+      }
+      effect->SetTexture("MeshTex", staticMesh->textures[i].texture);
+      effect->CommitChanges();
+      staticMesh->mesh->DrawSubset(i);
+    }
+    if (begun) {
+      effect->EndPass();
+      effect->End();
+    }
   }
-  effect->EndPass();
-  effect->End();
 }
 
 void CShadowMap::DrawSkinned(Korvex::CMeshObject* meshObject, const D3DXMATRIX& world) {

@@ -2,7 +2,41 @@
 
 #include "app/GraphicsDevice.h"
 
-CTexture::CTexture() : texture(nullptr), surface(nullptr), info{}, rect{} {}
+namespace {
+
+// Whether every texel of every level has an alpha of at least 128 (0.5). Formats
+// without alpha are opaque; any other format with alpha counts as not.
+bool EveryTexelHalfOpaque(IDirect3DTexture9* texture) {
+  for (DWORD level = 0; level < texture->GetLevelCount(); ++level) {
+    D3DSURFACE_DESC desc{};
+    if (FAILED(texture->GetLevelDesc(level, &desc))) return false;
+    if (desc.Format == D3DFMT_X8R8G8B8 || desc.Format == D3DFMT_R5G6B5 ||
+        desc.Format == D3DFMT_X1R5G5B5 || desc.Format == D3DFMT_L8) {
+      continue;
+    }
+    if (desc.Format != D3DFMT_A8R8G8B8) return false;
+    D3DLOCKED_RECT locked{};
+    if (FAILED(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY))) return false;
+    bool halfOpaque = true;
+    const auto* row = static_cast<const BYTE*>(locked.pBits);
+    for (UINT y = 0; y < desc.Height && halfOpaque; ++y, row += locked.Pitch) {
+      const auto* texels = reinterpret_cast<const DWORD*>(row);
+      for (UINT x = 0; x < desc.Width; ++x) {
+        if ((texels[x] >> 24) < 0x80) {
+          halfOpaque = false;
+          break;
+        }
+      }
+    }
+    texture->UnlockRect(level);
+    if (!halfOpaque) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CTexture::CTexture() : texture(nullptr), surface(nullptr), info{}, rect{}, opaque(false) {}
 
 CTexture::~CTexture() { Release(); }
 
@@ -14,6 +48,7 @@ void CTexture::Release() {
   fileName.clear();
   info = D3DXIMAGE_INFO{};
   rect = RECT{};
+  opaque = false;
 }
 
 bool CTexture::LoadFromFile(const std::string& name, bool keepSize) {
@@ -33,6 +68,7 @@ bool CTexture::LoadFromFile(const std::string& name, bool keepSize) {
     return false;
   }
   rect = RECT{0, 0, static_cast<LONG>(info.Width), static_cast<LONG>(info.Height)};
+  opaque = EveryTexelHalfOpaque(texture);
   return true;
 }
 

@@ -37,4 +37,8 @@ class CTexture {
   D3DXIMAGE_INFO info;
   RECT rect;                   // (0, 0, info width, info height)
   std::string fileName;
+  // Loaded from a file whose every texel, on every level, is at least half
+  // opaque: no filtering brings its alpha under 0.5, so an alpha test at 0.5
+  // never cuts anything out of it. False for created textures.
+  bool opaque;
 };

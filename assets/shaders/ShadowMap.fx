@@ -26,8 +26,21 @@ void main() {
   outColor0 = vec4(depth - 2.0, 0.0, 0.0, 1.0);
 }
 
+// For pictures without cut-out texels: the same depth without reading them.
+@glsl fragment OpaqueDepthPS
+in vec2 uv;
+in float depth;
+void main() { outColor0 = vec4(depth - 2.0, 0.0, 0.0, 1.0); }
+
 @technique Tech
 @pass P0 DepthVS DepthPS
+@state ALPHABLENDENABLE FALSE
+@state ZENABLE TRUE
+@state ZWRITEENABLE TRUE
+@state ZFUNC LESSEQUAL
+
+@technique OpaqueTech
+@pass P0 DepthVS OpaqueDepthPS
 @state ALPHABLENDENABLE FALSE
 @state ZENABLE TRUE
 @state ZWRITEENABLE TRUE

@@ -201,6 +201,34 @@ TEST_F(ResourcesTest, BadModelsGiveEmptyMeshesThatDrawNothing) {
                              nullptr));
 }
 
+// Only a picture whose every texel is at least half opaque counts as opaque: its
+// shadow is then cast without the alpha test.
+TEST_F(ResourcesTest, APictureIsOpaqueOnlyWhenNoTexelIsLessThanHalfOpaque) {
+  const std::pair<int, bool> cases[] = {{255, true}, {128, true}, {127, false}, {0, false}};
+  for (const auto& [alpha, opaque] : cases) {
+    // One texel of the 8 x 8 picture has that alpha: the mip levels average it away.
+    texfiles::WriteFile("alpha.png", texfiles::Png(8, 8, 4, [alpha = alpha](int x, int y) {
+      return texfiles::Rgba(90, 160, 40, x == 5 && y == 2 ? alpha : 255);
+    }));
+    CTexture picture;
+    ASSERT_TRUE(picture.LoadFromFile("alpha.png", false)) << alpha;
+    EXPECT_GT(picture.texture->GetLevelCount(), 1u);
+    EXPECT_EQ(picture.opaque, opaque) << "one texel of alpha " << alpha;
+    picture.Release();
+    EXPECT_FALSE(picture.opaque);
+  }
+  texfiles::WriteFile("rgb.png", texfiles::Png(4, 4, 3, [](int, int) {
+    return texfiles::Rgba(1, 2, 3, 0);
+  }));
+  CTexture rgb;
+  ASSERT_TRUE(rgb.LoadFromFile("rgb.png", true));
+  EXPECT_TRUE(rgb.opaque) << "a picture without alpha";
+  CTexture created;
+  ASSERT_TRUE(created.Create(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED));
+  EXPECT_FALSE(created.opaque) << "nothing is known of a created texture";
+  EXPECT_FALSE(CTexture().opaque);
+}
+
 TEST_F(ResourcesTest, CreatedTexturesFillAndRelease) {
   CTexture white;
   ASSERT_TRUE(white.Create(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED));

@@ -6,6 +6,7 @@
 #include "render/StaticMesh.h"
 #include "render/ToonShader.h"
 #include "shading_fixture.h"
+#include "platform/tex/tex_files.h"
 
 namespace shading {
 namespace {
@@ -167,6 +168,30 @@ TEST_F(ShadowTest, TransparentSubsetsCastNoShadow) {
     } else {
       EXPECT_GT(CasterTexels(), 0);
     }
+  }
+}
+
+// A subset with a picture: cut-out texels still cast nothing, and a picture with
+// none casts just as an untextured box does (drawn without the alpha test).
+TEST_F(ShadowTest, CutOutPicturesCastNothingWhereTheyAreCutOut) {
+  ShadowPass(D3DXVECTOR3(0, 0, 0), {Box("plain.x", D3DXVECTOR3(0, 0, 0), 1).get()});
+  const int plain = CasterTexels();
+  ASSERT_GT(plain, 0);
+  // The box has no texture coordinates: each picture is read at its corner.
+  for (const auto& [name, alpha] : {std::pair<const char*, int>{"solid.png", 255},
+                                    {"holes.png", 0}}) {
+    texfiles::WriteFile(name, texfiles::Png(4, 4, 4, [alpha = alpha](int, int) {
+      return texfiles::Rgba(200, 100, 50, alpha);
+    }));
+    const std::string material =
+        std::string("1;1;1;1;; 10; 0;0;0;; 0;0;0;; TextureFilename { \"") + name + "\"; }";
+    WriteText("textured.x", BoxModel(0, 0, 0, 1, 1, 1, material.c_str()));
+    CStaticMesh box;
+    ASSERT_TRUE(box.Load(device_, "textured.x"));
+    ASSERT_NE(box.textures[0].texture, nullptr) << name;
+    EXPECT_EQ(box.textures[0].opaque, alpha == 255) << name;
+    ShadowPass(D3DXVECTOR3(0, 0, 0), {&box});
+    EXPECT_EQ(CasterTexels(), alpha == 255 ? plain : 0) << name;
   }
 }
 
