@@ -61,6 +61,19 @@ class CharaDrawingTest : public shading::ShadingTest {
     return ReadPixels(app.toonShader.GetTargetA()->surface);
   }
 
+  // The slime standing at the origin in that colour, as the scene's slime.
+  void StandSlime(CSlime& slime, const D3DXCOLOR& colour) {
+    slime.colour = colour;
+    slime.PlaceAt(D3DXVECTOR3(0, -0.5f, 0));
+    slime.UpdateBones();
+    drawView.slime = &slime;
+  }
+  // A walking ring to its left, a dozen trails dropped up to its right.
+  static void AddRingAndTrails(CharaEffects& effects) {
+    effects.AddRing(D3DXVECTOR3(-1.5f, -0.5f, 0), D3DXVECTOR3(0, 1, 0), 1);
+    for (int i = 0; i < 12; ++i) effects.AddTrail(D3DXVECTOR3(1.5f, 1.0f, 0), D3DXVECTOR3(0, 0, 0));
+  }
+
   D3DXVECTOR3 lightDirection_{0.3f, -1, 0.5f};
   D3DXCOLOR white_{1, 1, 1, 1};
   D3DXCOLOR grey_{0.4f, 0.4f, 0.4f, 1};
@@ -70,14 +83,10 @@ class CharaDrawingTest : public shading::ShadingTest {
 
 TEST_F(CharaDrawingTest, TheBodyInItsColourAndTheRingTintedOnlyWhereItLies) {
   CSlime slime;
-  slime.colour = D3DXCOLOR(1, 0.2f, 0.2f, 1);
-  slime.PlaceAt(D3DXVECTOR3(0, -0.5f, 0));
-  slime.UpdateBones();
-  drawView.slime = &slime;
+  StandSlime(slime, D3DXCOLOR(1, 0.2f, 0.2f, 1));
   drawView.playerColour = D3DXCOLOR(0, 1, 0, 1);  // a green tint
   CharaEffects effects;
-  effects.AddRing(D3DXVECTOR3(-1.5f, -0.5f, 0), D3DXVECTOR3(0, 1, 0), 1);
-  for (int i = 0; i < 12; ++i) effects.AddTrail(D3DXVECTOR3(1.5f, 1.0f, 0), D3DXVECTOR3(0, 0, 0));
+  AddRingAndTrails(effects);
   const std::vector<std::uint32_t> pixels = DrawFrame(slime, effects);
   Save("slime_ring", pixels, kW, kH);
 
@@ -132,14 +141,10 @@ namespace {
 // be the one the pass would have given.
 TEST_F(CharaDrawingTest, AnUnmarkedDistortionTargetIsSkippedWithoutChangingTheFrame) {
   CSlime slime;
-  slime.colour = D3DXCOLOR(0.2f, 0.4f, 1, 1);
-  slime.PlaceAt(D3DXVECTOR3(0, -0.5f, 0));
-  slime.UpdateBones();
-  drawView.slime = &slime;
+  StandSlime(slime, D3DXCOLOR(0.2f, 0.4f, 1, 1));
   CharaEffects effects;
   ASSERT_FALSE(effects.distortionMarked) << "a new distortion target holds nothing";
-  effects.AddRing(D3DXVECTOR3(-1.5f, -0.5f, 0), D3DXVECTOR3(0, 1, 0), 1);
-  for (int i = 0; i < 12; ++i) effects.AddTrail(D3DXVECTOR3(1.5f, 1.0f, 0), D3DXVECTOR3(0, 0, 0));
+  AddRingAndTrails(effects);
   const std::vector<std::uint32_t> skipped = DrawFrame(slime, effects);
   effects.distortionMarked = true;
   const std::vector<std::uint32_t> distorted = DrawFrame(slime, effects);
