@@ -108,6 +108,33 @@ void CShadowMap::EndShadowPass() {
   savedTarget = savedDepth = nullptr;
 }
 
+namespace {
+
+// The subsets of `mesh` that `chosen` picks and that are not fully transparent,
+// with `technique`; nothing at all when it picks none.
+template <typename Choice>
+void DrawSubsets(ID3DXEffect* effect, CStaticMesh& mesh, const char* technique, Choice chosen) {
+  bool begun = false;
+  for (DWORD i = 0; i < mesh.materialCount; ++i) {
+    if (mesh.materials[i].Diffuse.a == 0.0f || !chosen(i)) continue;
+    if (!begun) {
+      effect->SetTechnique(technique);
+      effect->Begin(nullptr, 0);
+      effect->BeginPass(0);
+      begun = true;
+    }
+    effect->SetTexture("MeshTex", mesh.textures[i].texture);
+    effect->CommitChanges();
+    mesh.mesh->DrawSubset(i);
+  }
+  if (begun) {
+    effect->EndPass();
+    effect->End();
+  }
+}
+
+}  // namespace
+
 // The alpha test reads the picture at every pixel of the map; a subset whose
 // picture has no cut-out texels (or that has none, which reads as opaque) is
 // drawn without it. In software drawing that halves the cost of the pass.
@@ -118,25 +145,8 @@ void CShadowMap::DrawStaticMesh(CStaticMesh* staticMesh) {
     const CTexture& picture = staticMesh->textures[i];
     return canSkipTest && (!picture.texture || picture.opaque);
   };
-  for (bool whole : {true, false}) {
-    bool begun = false;
-    for (DWORD i = 0; i < staticMesh->materialCount; ++i) {
-      if (staticMesh->materials[i].Diffuse.a == 0.0f || drawnWhole(i) != whole) continue;
-      if (!begun) {
-        effect->SetTechnique(whole ? "OpaqueTech" : "Tech");
-        effect->Begin(nullptr, 0);
-        effect->BeginPass(0);
-        begun = true;
-      }
-      effect->SetTexture("MeshTex", staticMesh->textures[i].texture);
-      effect->CommitChanges();
-      staticMesh->mesh->DrawSubset(i);
-    }
-    if (begun) {
-      effect->EndPass();
-      effect->End();
-    }
-  }
+  DrawSubsets(effect, *staticMesh, "OpaqueTech", drawnWhole);
+  DrawSubsets(effect, *staticMesh, "Tech", [&](DWORD i) { return !drawnWhole(i); });
 }
 
 void CShadowMap::DrawSkinned(Korvex::CMeshObject* meshObject, const D3DXMATRIX& world) {
