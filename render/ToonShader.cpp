@@ -90,7 +90,7 @@ void CToonShader::SetShadowParameters(const CShadowMap& shadowMap) {
 void CToonShader::BeginSceneTargets() {
   // Without the effect there are no targets: the 3D pass then draws straight
   // into the back buffer, which is all the fixed-function drawing needs.
-  if (!targetA.surface || !targetB.surface || !targetC.surface) return;
+  if (!HasSceneTargets()) return;
   IDirect3DDevice9* device = CGraphicsDevice::GetInstance().device;
   for (DWORD index = 1; index <= 3; ++index) device->SetRenderTarget(index, nullptr);
   // The depth target alone first, as it has a clear colour of its own; then

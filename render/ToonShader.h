@@ -33,8 +33,14 @@ class CToonShader {
   void SetFrameParameters();
   // After the shadow pass: the light's view-projection and the shadow texture.
   void SetShadowParameters(const CShadowMap& shadowMap);
-  // Clears the three targets and binds them as render targets 0, 1 and 2.
+  // Clears the three targets and the depth-stencil surface that is set, and binds
+  // the targets as render targets 0, 1 and 2.
   void BeginSceneTargets();
+  // Whether the three targets exist (the effect compiled), so that
+  // BeginSceneTargets clears the depth-stencil surface.
+  bool HasSceneTargets() const {
+    return targetA.surface && targetB.surface && targetC.surface;
+  }
   // Back to the back buffer and the default depth-stencil surface.
   void EndSceneTargets();
 

@@ -66,8 +66,12 @@ void CScene::Render() {
   if (device == nullptr) return;
   CApplication& application = CApplication::GetInstance();
 
-  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kClearBlue,
-                1.0f, 0);
+  // The 3D pass clears the depth-stencil surface again before it draws; clearing
+  // it here as well would be a second pass over all its pixels for nothing.
+  const DWORD depthStencil = application.toonShader.HasSceneTargets()
+                                 ? 0
+                                 : DWORD(D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | depthStencil, kClearBlue, 1.0f, 0);
   device->BeginScene();
 
   if (camera) camera->SetView(&view, device);
