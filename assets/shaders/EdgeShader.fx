@@ -21,12 +21,10 @@
 vec4 InverseDepth(vec4 depth) {
   return vec4(greaterThanEqual(depth, vec4(0.005))) / max(depth, vec4(0.005));
 }
-vec3 Normal(vec2 at) { return texture(NormalTex, at).xyz * 2.0 - 1.0; }
+vec3 Unpacked(vec4 stored) { return stored.xyz * 2.0 - 1.0; }
 
 // How much of an edge the pixel at uv is: 0 (none) to 1.
 float Edge(vec2 uv) {
-  vec2 dx = vec2(g_TexelSize.x, 0.0);
-  vec2 dy = vec2(0.0, g_TexelSize.y);
   // Two reads of four texels each: the 2 x 2 blocks whose corners are half a
   // texel above-left and below-right of this pixel's centre hold the pixel and
   // its four neighbours (gather order: (0, 1), (1, 1), (1, 0), (0, 0)).
@@ -43,10 +41,14 @@ float Edge(vec2 uv) {
 
   float creaseEdge = 0.0;
   if (centre > 0.0) {
-    vec3 normal = Normal(uv);
+    // The neighbours by texel offset: the same texels as uv + one texel, with
+    // less work per read than a coordinate of their own.
+    vec3 normal = Unpacked(texture(NormalTex, uv));
     float agree = 1.0;
-    if (right > 0.0) agree = min(agree, dot(normal, Normal(uv + dx)));
-    if (down > 0.0) agree = min(agree, dot(normal, Normal(uv + dy)));
+    if (right > 0.0)
+      agree = min(agree, dot(normal, Unpacked(textureOffset(NormalTex, uv, ivec2(1, 0)))));
+    if (down > 0.0)
+      agree = min(agree, dot(normal, Unpacked(textureOffset(NormalTex, uv, ivec2(0, 1)))));
     creaseEdge = 1.0 - smoothstep(0.5, 0.7, agree);
   }
   return max(depthEdge, creaseEdge);
